@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "asid_engine.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <mutex>
+
+#include "asid_messages.h"
+#include "statistics.h"
+
+namespace hardsid {
+
+int64_t FramePeriodOf(int64_t perfFrequency) noexcept {
+    constexpr long double kFrameSeconds = 0.02L;
+    // llrintl rounds in the current mode, which is to nearest with ties to even.
+    return std::llrint(static_cast<long double>(perfFrequency) * kFrameSeconds);
+}
+
+TAsidEngine::TAsidEngine(IEnginePlatform& platform, ISysExSink& sink, ILogFile& logFile)
+    : platform_(platform), sink_(sink), log_(platform, logFile), lock_(platform) {}
+
+void TAsidEngine::ReadPerfFrequency() {
+    const int64_t frequency = platform_.PerformanceFrequency();
+    std::lock_guard guard(lock_);
+    perfFrequency_ = frequency;
+    framePeriod_ = FramePeriodOf(frequency);
+}
+
+void TAsidEngine::ResetStatistics() {
+    std::lock_guard guard(lock_);
+    frameCount_ = 0;
+    statsStart_ = platform_.PerformanceCounter();
+}
+
+void TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
+    if (reg >= kSlotCount) {
+        return;
+    }
+    std::lock_guard guard(lock_);
+    slots_.Store(reg, value);
+    // Read after the store, so that a frame sent now carries this write.
+    const int64_t now = platform_.PerformanceCounter();
+    if (!deadlineStarted_) {
+        nextFrameDeadline_ = now;
+        deadlineStarted_ = true;
+    }
+    if (now < nextFrameDeadline_ || DebugFlag.load(std::memory_order_relaxed) != 0) {
+        return;
+    }
+    // The deadlines form a fixed grid from the first write: the clock never drifts with the
+    // moments at which writes arrive, and catches up one frame per write after a pause.
+    nextFrameDeadline_ += framePeriod_;
+    FlushLocked(1);
+}
+
+void TAsidEngine::FlushBuffer(int32_t force) {
+    std::lock_guard guard(lock_);
+    FlushLocked(force);
+}
+
+void TAsidEngine::FlushLocked(int32_t force) {
+    if (force == 0 && !slots_.AnyPending()) {
+        return;
+    }
+    FrameBytes frame;
+    const size_t length = EncodeRegisterFrame(slots_.Words(), frame);
+    if (StreamingEnabled.load(std::memory_order_relaxed)) {
+        CountAndSend(frame.data(), length);
+    }
+    // A frame that was not sent is not sent again: its changes count as done.
+    slots_.EndFrame();
+}
+
+void TAsidEngine::CountAndSend(const uint8_t* frame, size_t length) {
+    try {
+        ++frameCount_;
+        byteTotal_ += static_cast<uint32_t>(length);
+        if (frameCount_ >= kFramesPerStatisticsLine) {
+            WriteStatisticsLine();
+            frameCount_ = 0;
+            byteTotal_ = 0;
+        }
+        sink_.SendLongMessage(frame, static_cast<uint16_t>(length));
+    } catch (...) {
+        LogDroppedFrame();
+    }
+}
+
+void TAsidEngine::WriteStatisticsLine() {
+    const int64_t now = platform_.PerformanceCounter();
+    // Unsigned arithmetic: a counter that jumps backwards gives a silly figure, not UB.
+    const auto elapsedCounts = static_cast<int64_t>(1000u * (static_cast<uint64_t>(now) - static_cast<uint64_t>(statsStart_)));
+    const long double elapsedMs = static_cast<long double>(elapsedCounts) / static_cast<long double>(perfFrequency_);
+    statsStart_ = platform_.PerformanceCounter();
+    const TStatisticsLine line(elapsedMs, frameCount_, byteTotal_);
+    log_.WriteLogLine(line.Text());
+}
+
+void TAsidEngine::LogDroppedFrame() noexcept {
+    constexpr std::string_view kPrefix = "/!\\ dropped frame ";
+    std::array<char, kPrefix.size() + 16> text{};
+    kPrefix.copy(text.data(), kPrefix.size());
+    const auto end = std::to_chars(text.data() + kPrefix.size(), text.data() + text.size(), frameCount_).ptr;
+    log_.WriteLogLine(std::string_view(text.data(), static_cast<size_t>(end - text.data())));
+}
+
+void TAsidEngine::SendGreeting() {
+    std::lock_guard guard(lock_);
+    const std::vector<uint8_t> text = BuildDisplayTextMessage(displayText_);
+    slots_.MarkAllForGreeting();
+    sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
+    sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
+}
+
+void TAsidEngine::SetDisplayText(std::string_view text) {
+    std::string copy(text);
+    std::lock_guard guard(lock_);
+    displayText_.swap(copy);
+}
+
+std::string TAsidEngine::DisplayText() const {
+    std::lock_guard guard(lock_);
+    return displayText_;
+}
+
+SlotWords TAsidEngine::SidSlots() const {
+    std::lock_guard guard(lock_);
+    return slots_.Words();
+}
+
+int32_t TAsidEngine::FrameCount() const {
+    std::lock_guard guard(lock_);
+    return frameCount_;
+}
+
+uint32_t TAsidEngine::ByteTotal() const {
+    std::lock_guard guard(lock_);
+    return byteTotal_;
+}
+
+int64_t TAsidEngine::StatsStart() const {
+    std::lock_guard guard(lock_);
+    return statsStart_;
+}
+
+bool TAsidEngine::DeadlineStarted() const {
+    std::lock_guard guard(lock_);
+    return deadlineStarted_;
+}
+
+int64_t TAsidEngine::NextFrameDeadline() const {
+    std::lock_guard guard(lock_);
+    return nextFrameDeadline_;
+}
+
+} // namespace hardsid

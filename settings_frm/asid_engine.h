@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The streaming engine of the settings window object: register slots with the 20 ms frame
+// clock, ASID frames and greeting, throughput statistics, the cycle delay that paces the
+// player, and the log. Portable: the operating system is reached only through the seam.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "diagnostic_log.h"
+#include "engine_platform.h"
+#include "register_slots.h"
+#include "spin_lock.h"
+
+namespace hardsid {
+
+inline constexpr const char* kDefaultDisplayText = "Tibbo says you rock! And have a huge LCD!";
+inline constexpr int32_t kFramesPerStatisticsLine = 100;
+
+class TAsidEngine {
+public:
+    TAsidEngine(IEnginePlatform& platform, ISysExSink& sink, ILogFile& logFile);
+    TAsidEngine(const TAsidEngine&) = delete;
+    TAsidEngine& operator=(const TAsidEngine&) = delete;
+
+    // --- start-up and tear-down steps of the window object ---
+    /// Reads PerfFrequency and derives the frame period from it.
+    void ReadPerfFrequency();
+    /// Creates or truncates hardsid.log; false when it could not be created.
+    bool CreateLog() noexcept { return log_.Open(); }
+    void CloseLog() noexcept { log_.Close(); }
+    /// Opens a fresh statistics window.
+    void ResetStatistics();
+
+    // --- the engine ---
+    /// Records a SID register write and sends a frame when the 20 ms clock says so.
+    void updateRegister(uint8_t reg, uint8_t value);
+    /// Builds a frame of the pending slots (with force, even of none) and sends it while
+    /// streaming is enabled; clears every pending mark.
+    void FlushBuffer(int32_t force);
+    /// Sends the start and display-text messages and marks every slot pending with value 0.
+    void SendGreeting();
+    /// Holds the calling thread for the given number of SID cycles (microseconds).
+    void cycledelay(uint16_t cycles);
+    /// Appends one entry to hardsid.log.
+    void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
+
+    void SetDisplayText(std::string_view text);
+    std::string DisplayText() const;
+
+    // --- flags that the settings window and the entry points set (single bytes) ---
+    std::atomic<uint8_t> DebugFlag{0};
+    std::atomic<bool> StreamingEnabled{false};
+    std::atomic<bool> AggressiveWait{false};
+
+    // --- read-only views ---
+    int64_t PerfFrequency() const noexcept { return perfFrequency_; }
+    int64_t FramePeriod() const noexcept { return framePeriod_; }
+    SlotWords SidSlots() const;
+    int32_t FrameCount() const;
+    uint32_t ByteTotal() const;
+    int64_t StatsStart() const;
+    bool DeadlineStarted() const;
+    int64_t NextFrameDeadline() const;
+
+private:
+    void FlushLocked(int32_t force);
+    void CountAndSend(const uint8_t* frame, size_t length);
+    void WriteStatisticsLine();
+    void LogDroppedFrame() noexcept;
+    void HoldPriority(WaitPriority priority);
+
+    IEnginePlatform& platform_;
+    ISysExSink& sink_;
+    TDiagnosticLog log_;
+    // One lock for slots, clock, statistics and send: a greeting from the settings window
+    // must not lose the player's pending marks or interleave with a frame.
+    mutable SpinLock lock_;
+
+    int64_t perfFrequency_ = 0;
+    int64_t framePeriod_ = 0;
+    TRegisterSlots slots_;
+    int64_t nextFrameDeadline_ = 0;
+    bool deadlineStarted_ = false;
+    int32_t frameCount_ = 0;
+    uint32_t byteTotal_ = 0;
+    int64_t statsStart_ = 0;
+    std::string displayText_ = kDefaultDisplayText;
+};
+
+/// PerfFrequency x 0.02 in extended precision, rounded to the nearest count (ties to even).
+int64_t FramePeriodOf(int64_t perfFrequency) noexcept;
+
+} // namespace hardsid

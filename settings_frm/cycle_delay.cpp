@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The cycle delay: one SID cycle counts as one microsecond, measured on the performance
+// counter. Relaxed mode yields on every pass; aggressive mode spins at time-critical priority.
+#include "asid_engine.h"
+
+namespace hardsid {
+
+namespace {
+constexpr long double kCyclesPerSecond = 1000000.0L;
+constexpr long double kEarlyReturnTicks = 5.0L;
+} // namespace
+
+// Setting a priority is a system call (a server round trip under Wine), too dear to repeat
+// on every write: each thread remembers the level it was last given.
+void TAsidEngine::HoldPriority(WaitPriority priority) {
+    const auto held = static_cast<uintptr_t>(priority) + 1; // 0 means "not set yet"
+    if (platform_.ThreadWord() == held) {
+        return;
+    }
+    platform_.SetCurrentThreadPriority(priority);
+    platform_.SetThreadWord(held);
+}
+
+void TAsidEngine::cycledelay(uint16_t cycles) {
+    const long double waitTicks = static_cast<long double>(perfFrequency_ * cycles) / kCyclesPerSecond;
+    const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
+    HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
+
+    const int64_t start = platform_.PerformanceCounter();
+    const long double end = static_cast<long double>(start) + waitTicks - kEarlyReturnTicks;
+    int64_t now = start;
+    while (end > static_cast<long double>(now)) {
+        if (!aggressive) {
+            platform_.Sleep(0);
+        }
+        now = platform_.PerformanceCounter();
+    }
+}
+
+} // namespace hardsid

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The cycle delay holds the caller on the counter: it returns at the first reading at or
+// after start + wait - 5 ticks, yields only in relaxed mode, and keeps the thread raised.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "fakes.h"
+
+namespace hardsid::test {
+namespace {
+
+struct DelayCase {
+    const char* rule;
+    int64_t frequency;
+    uint16_t cycles;
+    std::deque<int64_t> readings; // the first is the start
+    int readsTaken;
+};
+
+TEST(CycleDelay, ReturnsAtTheFirstReadingPastTheWait) {
+    const DelayCase cases[] = {
+        {"0 cycles: one reading", 10'000'000, 0, {100, 200}, 1},
+        {"5 ticks or less: one reading", 5'000'000, 1, {100, 200}, 1},
+        {"1000 cycles at 10 MHz end at start + 9995", 10'000'000, 1000, {100, 5'000, 10'094, 10'095, 10'096}, 4},
+        {"the fraction of the wait is kept: 10.74 ticks end past start + 5",
+         3'579'545, 3, {0, 5, 6, 7}, 3},
+        {"65535 cycles wait 65.535 ms less 5 ticks", 10'000'000, 65535, {0, 655'344, 655'345, 655'346}, 3},
+    };
+    for (const bool aggressive : {false, true}) {
+        for (const DelayCase& c : cases) {
+            SCOPED_TRACE(std::string(c.rule) + (aggressive ? " (aggressive)" : " (relaxed)"));
+            EngineFixture f;
+            f.platform.frequency = c.frequency;
+            f.engine.ReadPerfFrequency();
+            f.engine.AggressiveWait = aggressive;
+            f.platform.readings = c.readings;
+            f.platform.counterReads = 0;
+            f.engine.cycledelay(c.cycles);
+            EXPECT_EQ(f.platform.counterReads, c.readsTaken);
+            EXPECT_EQ(f.platform.sleeps.size(), aggressive ? 0u : static_cast<size_t>(c.readsTaken - 1))
+                << "relaxed mode yields once per pass, aggressive never";
+            for (const uint32_t ms : f.platform.sleeps) {
+                EXPECT_EQ(ms, 0u);
+            }
+        }
+    }
+}
+
+TEST(CycleDelay, ZeroFrequencyReturnsAtOnce) {
+    EngineFixture f;
+    f.platform.frequency = 0;
+    f.engine.ReadPerfFrequency();
+    f.platform.counterReads = 0;
+    f.engine.cycledelay(65535);
+    EXPECT_EQ(f.platform.counterReads, 1);
+}
+
+// The thread ends every call at its mode's priority, set only when it is not there yet.
+TEST(CycleDelay, SetsThePriorityOfTheModeOncePerThread) {
+    EngineFixture f;
+    f.engine.cycledelay(0);
+    f.engine.cycledelay(0);
+    EXPECT_EQ(f.platform.priorities, std::vector<WaitPriority>{WaitPriority::AboveNormal});
+
+    f.engine.AggressiveWait = true;
+    f.engine.cycledelay(0);
+    f.engine.cycledelay(0);
+    EXPECT_EQ(f.platform.priorities, (std::vector<WaitPriority>{WaitPriority::AboveNormal, WaitPriority::TimeCritical}));
+
+    std::thread other([&] { f.engine.cycledelay(0); });
+    other.join();
+    EXPECT_EQ(f.platform.priorities.size(), 3u) << "another thread gets its own priority";
+    EXPECT_EQ(f.platform.priorities.back(), WaitPriority::TimeCritical);
+
+    f.engine.AggressiveWait = false;
+    f.engine.cycledelay(0);
+    EXPECT_EQ(f.platform.priorities.back(), WaitPriority::AboveNormal);
+}
+
+} // namespace
+} // namespace hardsid::test

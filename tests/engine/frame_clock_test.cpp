@@ -1,0 +1,122 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The 20 ms frame clock: a fixed grid of deadlines from the first write, consulted on every
+// accepted write.
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "frame_decoder.h"
+
+namespace hardsid::test {
+namespace {
+
+TEST(FramePeriod, IsTwentyMillisecondsRoundedToTheNearestCount) {
+    const std::pair<int64_t, int64_t> cases[] = {
+        {3'579'545, 71'591}, {10'000'000, 200'000}, {14'318'180, 286'364}, {1'000, 20}, {0, 0}};
+    for (const auto& [frequency, period] : cases) {
+        EXPECT_EQ(FramePeriodOf(frequency), period) << frequency;
+    }
+}
+
+struct ClockFixture : EngineFixture {
+    static constexpr int64_t kPeriod = 200'000; // 10 MHz
+
+    size_t WriteAt(int64_t counter, uint8_t reg = 0, uint8_t value = 1) {
+        platform.counter = counter;
+        const size_t before = sink.messages.size();
+        engine.updateRegister(reg, value);
+        return sink.messages.size() - before;
+    }
+};
+
+TEST(FrameClock, FirstWriteSendsAFrameAtOnce) {
+    ClockFixture f;
+    EXPECT_EQ(f.WriteAt(5'000'000, 0, 5), 1u);
+    EXPECT_EQ(PendingSlots(f.sink.messages.back()), (std::vector<std::pair<int, int>>{{0, 5}}));
+    EXPECT_EQ(f.engine.NextFrameDeadline(), 5'000'000 + ClockFixture::kPeriod);
+
+    EXPECT_EQ(f.WriteAt(5'000'001, 0, 5), 0u);
+    EXPECT_EQ(f.engine.SidSlots()[0], 5) << "a repeated value marks nothing";
+}
+
+TEST(FrameClock, DeadlinesFormAGridFromTheFirstWrite) {
+    ClockFixture f;
+    const int64_t t0 = 1'000'000;
+    const int64_t p = ClockFixture::kPeriod;
+    const std::pair<int64_t, size_t> writes[] = {
+        {t0, 1},               // first write: due at once
+        {t0 + p - 1, 0},       // just before the next deadline
+        {t0 + p, 1},           // on it
+        {t0 + 2 * p + p / 2, 1}, // late: sent, and the deadline moves by one period only
+        {t0 + 2 * p + 9 * p / 10, 0},
+        {t0 + 3 * p, 1},
+    };
+    for (const auto& [counter, frames] : writes) {
+        SCOPED_TRACE(counter - t0);
+        EXPECT_EQ(f.WriteAt(counter), frames);
+    }
+}
+
+// After a pause every write sends a frame until the deadline is ahead of the present again.
+TEST(FrameClock, CatchesUpOneFramePerWriteAfterAPause) {
+    ClockFixture f;
+    const int64_t p = ClockFixture::kPeriod;
+    f.WriteAt(0);
+    const int64_t now = p + 5 * p + p / 2; // 5.5 periods past the deadline
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(f.WriteAt(now, 0, static_cast<uint8_t>(i)), 1u) << "write " << i;
+    }
+    EXPECT_EQ(f.WriteAt(now, 0, 9), 0u);
+    EXPECT_EQ(f.engine.NextFrameDeadline(), 7 * p);
+}
+
+TEST(FrameClock, IgnoresRegistersAbove27) {
+    ClockFixture f;
+    f.WriteAt(0);
+    EXPECT_EQ(f.WriteAt(10 * ClockFixture::kPeriod, 28), 0u);
+    EXPECT_EQ(f.engine.NextFrameDeadline(), ClockFixture::kPeriod);
+    EXPECT_EQ(f.WriteAt(10 * ClockFixture::kPeriod, 27), 1u);
+
+    ClockFixture fresh;
+    fresh.WriteAt(0, 30);
+    EXPECT_FALSE(fresh.engine.DeadlineStarted()) << "an ignored register does not start the clock";
+}
+
+TEST(FrameClock, DebugFlagHoldsTimedFramesAndTheDeadline) {
+    ClockFixture f;
+    const int64_t p = ClockFixture::kPeriod;
+    f.engine.DebugFlag = 1;
+    EXPECT_EQ(f.WriteAt(0, 0, 1), 0u);
+    EXPECT_TRUE(f.engine.DeadlineStarted()) << "the first write starts the clock all the same";
+    EXPECT_EQ(f.WriteAt(3 * p, 1, 2), 0u);
+    EXPECT_EQ(f.engine.NextFrameDeadline(), 0);
+
+    f.engine.FlushBuffer(1);
+    EXPECT_EQ(PendingSlots(f.sink.messages.back()), (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}}));
+
+    f.engine.DebugFlag = 0;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(f.WriteAt(3 * p, 2, static_cast<uint8_t>(i)), 1u) << "catch-up write " << i;
+    }
+    EXPECT_EQ(f.WriteAt(3 * p, 2, 9), 0u);
+}
+
+TEST(FrameClock, FlushAndGreetingLeaveTheDeadlineAlone) {
+    ClockFixture f;
+    f.WriteAt(0);
+    f.engine.FlushBuffer(1);
+    f.engine.SendGreeting();
+    EXPECT_EQ(f.engine.NextFrameDeadline(), ClockFixture::kPeriod);
+    EXPECT_EQ(f.WriteAt(ClockFixture::kPeriod - 1), 0u);
+}
+
+TEST(FrameClock, ZeroFrequencySendsAFrameOnEveryWrite) {
+    ClockFixture f;
+    f.platform.frequency = 0;
+    f.engine.ReadPerfFrequency();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(f.WriteAt(42, 0, static_cast<uint8_t>(i)), 1u);
+    }
+}
+
+} // namespace
+} // namespace hardsid::test
