@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (win32 thread model).
+# Cross build for 64-bit Windows with Debian's MinGW-w64 (posix thread model: std::thread and std::mutex; winpthreads links statically).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(MINGW_TRIPLE x86_64-w64-mingw32)
