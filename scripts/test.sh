@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Builds and runs every test: native unit tests under the sanitizers, then the Windows-side
+# tests of both architectures under Wine. Installs what is missing first. Exits non-zero on
+# any failure and ends with one summary line.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+cd "$top"
+
+bash scripts/install-deps.sh
+
+passed=0 failed=0 skipped=0 status=0
+
+# Runs one preset's tests and adds its counts to the totals.
+run_ctest() {
+  local preset=$1 log
+  log=$(mktemp)
+  echo "== test: $preset"
+  if ! ctest --preset "$preset" 2>&1 | tee "$log"; then
+    status=1
+  fi
+  local line total fail skip
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -z "$line" ]; then
+    echo "ctest printed no result for $preset" >&2
+    status=1
+  else
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+    fail=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    skip=$(grep -cE '\(Skipped\)$' "$log" || true)
+    passed=$((passed + total - fail - skip))
+    failed=$((failed + fail))
+    skipped=$((skipped + skip))
+  fi
+  rm -f "$log"
+}
+
+build_preset native
+run_ctest native
+
+build_preset mingw-x86_64
+build_preset mingw-i686
+ensure_display
+ensure_wine_prefix
+run_ctest mingw-x86_64
+run_ctest mingw-i686
+
+echo "summary: $passed passed, $failed failed, $skipped skipped"
+if [ "$skipped" -gt 0 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "(skipped: 32-bit Windows programs cannot run on this kernel; the i686 build is compiled only)"
+fi
+[ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
