@@ -113,6 +113,12 @@ void TAsidEngine::SendGreeting() {
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
 }
 
+void TAsidEngine::StopStreaming() {
+    StreamingEnabled = false;
+    // Frames are sent under the lock: once we hold it, none is in flight any more.
+    std::lock_guard guard(lock_);
+}
+
 void TAsidEngine::SetDisplayText(std::string_view text) {
     std::string copy(text);
     std::lock_guard guard(lock_);

@@ -31,6 +31,12 @@ public:
     /// Creates or truncates hardsid.log; false when it could not be created.
     bool CreateLog() noexcept { return log_.Open(); }
     void CloseLog() noexcept { log_.Close(); }
+    /// Stops streaming and closes the log with a last entry, taking no lock: for a process
+    /// that is ending, whose other threads are gone.
+    void CloseAtProcessExit(std::string_view lastEntry) noexcept {
+        StreamingEnabled = false;
+        log_.CloseAtProcessExit(lastEntry);
+    }
     /// Opens a fresh statistics window.
     void ResetStatistics();
 
@@ -46,6 +52,10 @@ public:
     void cycledelay(uint16_t cycles);
     /// Appends one entry to hardsid.log.
     void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
+
+    /// Clears StreamingEnabled and returns once no frame is on its way to the sink, so that
+    /// the caller may close or change the device.
+    void StopStreaming();
 
     void SetDisplayText(std::string_view text);
     std::string DisplayText() const;

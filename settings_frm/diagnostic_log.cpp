@@ -30,11 +30,25 @@ bool TDiagnosticLog::Open(const char* name) noexcept {
 }
 
 void TDiagnosticLog::WriteLogLine(std::string_view message) noexcept {
-    const auto stamp = FormatLogStamp(platform_.TickCount());
     std::lock_guard guard(lock_);
+    AppendEntry(message);
+}
+
+void TDiagnosticLog::Close() noexcept {
+    std::lock_guard guard(lock_);
+    CloseFile();
+}
+
+void TDiagnosticLog::CloseAtProcessExit(std::string_view lastEntry) noexcept {
+    AppendEntry(lastEntry);
+    CloseFile();
+}
+
+void TDiagnosticLog::AppendEntry(std::string_view message) noexcept {
     if (!open_) {
         return;
     }
+    const auto stamp = FormatLogStamp(platform_.TickCount());
     entryLost_ = false;
     Append(stamp.data(), stamp.size());
     Append(": ", 2);
@@ -42,8 +56,7 @@ void TDiagnosticLog::WriteLogLine(std::string_view message) noexcept {
     Append("\r", 1);
 }
 
-void TDiagnosticLog::Close() noexcept {
-    std::lock_guard guard(lock_);
+void TDiagnosticLog::CloseFile() noexcept {
     if (!open_) {
         return;
     }

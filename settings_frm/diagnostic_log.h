@@ -35,9 +35,14 @@ public:
     void WriteLogLine(std::string_view message) noexcept;
     /// Writes what is left in the buffer and closes the file.
     void Close() noexcept;
+    /// Appends a last entry and closes, without the lock: only for a process that is ending,
+    /// whose other threads are gone (one of them may have died holding the lock).
+    void CloseAtProcessExit(std::string_view lastEntry) noexcept;
     bool IsOpen() const noexcept { return open_; }
 
 private:
+    void AppendEntry(std::string_view message) noexcept;
+    void CloseFile() noexcept;
     void Append(const char* bytes, size_t length) noexcept;
     void WriteBuffer() noexcept;
 

@@ -100,3 +100,19 @@ TEST(DiagnosticLog, FailuresDropEntriesAndNeverStopTheCaller) {
 
 } // namespace
 } // namespace hardsid::test
+
+namespace hardsid::test {
+namespace {
+
+// A process that ends without unloading us still gets its last entry and a flushed file.
+TEST(DiagnosticLog, ProcessExitWritesTheLastEntryAndCloses) {
+    EngineFixture f;
+    f.engine.StreamingEnabled = true;
+    f.engine.CloseAtProcessExit("log end");
+    EXPECT_FALSE(f.engine.StreamingEnabled);
+    EXPECT_FALSE(f.logFile.open);
+    EXPECT_EQ(f.logFile.contents, "0000000000000000: log start\r0000000000000000: log end\r");
+}
+
+} // namespace
+} // namespace hardsid::test
