@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The long messages that a port has handed to the driver and not yet released, so that the
+// port can unprepare them before it closes the device and free them when it is destroyed
+// from a thread that never sees their completion notices.
+#pragma once
+
+#include <windows.h>
+
+#include "midi_hdr.h"
+
+namespace hardsid {
+
+/// An intrusive list over TMyMidiHdr's links; the sending thread adds while the port's
+/// thread removes, so every operation takes a short lock.
+class TInFlightList {
+public:
+    TInFlightList() = default;
+    TInFlightList(const TInFlightList&) = delete;
+    TInFlightList& operator=(const TInFlightList&) = delete;
+
+    void Add(TMyMidiHdr* message) noexcept;
+    /// The message must be in the list.
+    void Remove(TMyMidiHdr* message) noexcept;
+    /// Calls action(TMyMidiHdr&) for every message, under the lock.
+    template <typename Action>
+    void ForEach(Action action) noexcept {
+        Guard guard(lock_);
+        for (TMyMidiHdr* message = head_; message != nullptr; message = message->Next) {
+            action(*message);
+        }
+    }
+    /// Empties the list and gives its first message; follow Next for the rest.
+    TMyMidiHdr* TakeAll() noexcept;
+
+private:
+    class Guard {
+    public:
+        explicit Guard(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+        ~Guard() { ::ReleaseSRWLockExclusive(&lock_); }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        SRWLOCK& lock_;
+    };
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    TMyMidiHdr* head_ = nullptr;
+};
+
+} // namespace hardsid

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// TMidiOutput: long messages, from the send to their release on the port's thread.
+#include <cstring>
+#include <memory>
+
+#include "midi_out.h"
+#include "midi_result.h"
+
+namespace hardsid {
+
+void TMidiOutput::SendLongMessage(const uint8_t* data, uint16_t length) noexcept {
+    if (length == 0) {
+        return; // nothing to carry: no header
+    }
+    try {
+        auto message = std::make_unique<TMyMidiHdr>(length);
+        std::memcpy(message->Data(), data, length);
+        MIDIHDR* header = message->Header();
+        header->dwUser = reinterpret_cast<DWORD_PTR>(message.get());
+        // Listed before the driver sees it: its notice may reach the port's thread first.
+        inFlight_.Add(message.get());
+        const HMIDIOUT device = deviceHandle_.get();
+        if (MidiFailed(::midiOutPrepareHeader(device, header, sizeof(MIDIHDR)))) {
+            inFlight_.Remove(message.get());
+            return;
+        }
+        if (MidiFailed(::midiOutLongMsg(device, header, sizeof(MIDIHDR)))) {
+            // No notice will come for it: release it now.
+            ::midiOutUnprepareHeader(device, header, sizeof(MIDIHDR));
+            inFlight_.Remove(message.get());
+            return;
+        }
+        message.release(); // the driver holds it until its MM_MOM_DONE
+    } catch (...) {
+        // Out of memory: the frame is lost, as a refused one is.
+    }
+}
+
+LRESULT TMidiOutput::HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    return NotifyWndProc(message, wParam, lParam);
+}
+
+LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message != MM_MOM_DONE) {
+        return ::DefWindowProcA(notifyWindow_.get(), message, wParam, lParam);
+    }
+    auto* header = reinterpret_cast<MIDIHDR*>(lParam);
+    // Refused when the device was closed or changed since: the message goes all the same.
+    ::midiOutUnprepareHeader(deviceHandle_.get(), header, sizeof(MIDIHDR));
+    ReleaseMessage(TMyMidiHdr::FromHeader(header));
+    if (Onmidioutput) {
+        try {
+            Onmidioutput(this);
+        } catch (...) {
+            // A handler's failure must not cross the window procedure.
+        }
+    }
+    return 0;
+}
+
+void TMidiOutput::ReleaseMessage(TMyMidiHdr* message) noexcept {
+    inFlight_.Remove(message);
+    delete message;
+}
+
+void TMidiOutput::ReleaseInFlight() noexcept {
+    TMyMidiHdr* message = inFlight_.TakeAll();
+    while (message != nullptr) {
+        TMyMidiHdr* next = message->Next;
+        // A header still queued belongs to the driver, which may write to it yet.
+        if ((message->Header()->dwFlags & MHDR_INQUEUE) == 0) {
+            delete message;
+        }
+        message = next;
+    }
+}
+
+} // namespace hardsid
