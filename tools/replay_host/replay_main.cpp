@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Replays a register trace through hardsid.dll as a SID player would, and reports how well
+// the library kept time.
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "hardsid_library.h"
+#include "progress_line.h"
+#include "replay_options.h"
+#include "tools/trace/trace_file.h"
+#include "tools/tune/default_tune.h"
+#include "trace_replayer.h"
+
+namespace {
+
+using namespace hardsid;
+
+constexpr int kExitTraceUnreadable = 1;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitDeviceRefused = 5;
+constexpr int kExitInterrupted = 130;
+constexpr BYTE kDevice = 0;
+constexpr uint64_t kProgressStepCycles = 50'000; // how often Ctrl+C and the line are looked at
+constexpr double kCyclesPerSecond = 1e6;
+
+// The console handler runs on a thread of its own and can reach nothing else.
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        interrupted = true;
+        return TRUE; // stop between two calls, then flush, unlock and free the library
+    }
+    return FALSE;
+}
+
+class LibraryTarget : public replay::ReplayTarget {
+public:
+    explicit LibraryTarget(const replay::HardSidEntryPoints& calls) : calls_(calls) {}
+    void Write(uint16_t cycles, uint8_t reg, uint8_t value) override {
+        calls_.HardSID_Write(kDevice, cycles, reg, value);
+    }
+    void Delay(uint16_t cycles) override { calls_.HardSID_Delay(kDevice, cycles); }
+
+private:
+    const replay::HardSidEntryPoints& calls_;
+};
+
+struct Timing {
+    uint64_t cycles = 0;
+    double wallSeconds = 0;
+    bool completed = false;
+};
+
+// Everything between load and free of the library; the library is freed when this returns.
+Timing Replay(const trace::Trace& trace, bool quiet) {
+    const replay::HardSidLibrary library = replay::HardSidLibrary::LoadBesideProgram();
+    const replay::HardSidEntryPoints& calls = library.Calls();
+    calls.InitHardSID_Mapper();
+    const WORD version = calls.HardSID_Version();
+    const BYTE devices = calls.HardSID_Devices();
+    std::printf("%s: version %u.%02X, %u device(s)\n", library.Path().c_str(), version >> 8, version & 0xFFu,
+                devices);
+    if (devices == 0 || !calls.HardSID_Lock(kDevice)) {
+        throw replay::LibraryError(kExitDeviceRefused, "device 0 was not granted");
+    }
+    calls.HardSID_Flush(kDevice);
+
+    const auto start = replay::ProgressLine::Clock::now();
+    replay::ProgressLine line(stdout, trace::NominalCycles(trace), start);
+    LibraryTarget target(calls);
+    const replay::ReplayOutcome outcome =
+        replay::ReplayTrace(trace, target, kProgressStepCycles, [&](uint64_t position) {
+            if (!quiet) {
+                line.Update(position);
+            }
+            return !interrupted;
+        });
+    const auto end = replay::ProgressLine::Clock::now();
+    if (!quiet) {
+        line.Finish(outcome.cycles);
+    }
+    calls.HardSID_Flush(kDevice);
+    calls.HardSID_Unlock(kDevice);
+    return {outcome.cycles, std::chrono::duration<double>(end - start).count(), outcome.completed};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    replay::ReplayOptions options;
+    try {
+        options = replay::ParseReplayOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "replay_host: %s\n%s", e.what(), replay::kReplayUsage);
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::fputs(replay::kReplayUsage, stdout);
+        return 0;
+    }
+
+    trace::Trace trace;
+    try {
+        trace = options.tracePath.empty() ? tune::ComposeDefaultTune() : trace::LoadTraceFile(options.tracePath);
+    } catch (const trace::TraceError& e) {
+        std::fprintf(stderr, "replay_host: %s\n", e.what());
+        return kExitTraceUnreadable;
+    }
+    if (options.maxCycles) {
+        trace = trace::CutTrace(trace, *options.maxCycles);
+    }
+    const double nominal = static_cast<double>(trace::NominalCycles(trace)) / kCyclesPerSecond;
+    std::printf("trace: %s, %zu writes, %.3f s\n",
+                options.tracePath.empty() ? "default tune" : options.tracePath.c_str(), trace.records.size(),
+                nominal);
+
+    // A library that fails to load must give an error code, not a system dialog box.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    Timing timing;
+    try {
+        timing = Replay(trace, options.quiet);
+    } catch (const replay::LibraryError& e) {
+        std::fprintf(stderr, "replay_host: %s\n", e.what());
+        return e.ExitCode();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "replay_host: %s\n", e.what());
+        return kExitFailed;
+    }
+
+    const double played = static_cast<double>(timing.cycles) / kCyclesPerSecond;
+    if (played > 0) {
+        const double ratio = timing.wallSeconds / played;
+        std::printf("wall %.3f s for %.3f s of trace: ratio %.5f (%+.3f %%)\n", timing.wallSeconds, played, ratio,
+                    (ratio - 1) * 100);
+    }
+    if (!timing.completed) {
+        std::printf("interrupted\n");
+        return kExitInterrupted;
+    }
+    return 0;
+}
