@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "trace_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -16,8 +17,13 @@ Trace LoadTraceFile(const std::string& path) {
     if (!in) {
         throw TraceError(path + ": cannot open");
     }
+    // A directory opens too, and then reports a nonsense size.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        throw TraceError(path + ": not a regular file");
+    }
     const std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uintmax_t>(size) > kMaxTraceFileSize) {
+    if (static_cast<uintmax_t>(size) > kMaxTraceFileSize) {
         throw TraceError(path + ": too large for a register trace (limit " + std::to_string(kMaxTraceFileSize >> 20) +
                          " MiB)");
     }
