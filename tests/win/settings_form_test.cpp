@@ -1,0 +1,335 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The window object with the scripted winmm: what the start-up does with each stored
+// setting, what the user's choices do, and the dialog that the tray icon opens.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "midi_test_support.h"
+#include "resources/resource_ids.h"
+#include "settings_frm/win32/settings_form.h"
+#include "win32/unique_reg_key.h"
+
+namespace hardsid::test {
+namespace {
+
+constexpr const char* kTestRoot = "Software\\hardsid-tests";
+constexpr const char* kTestKey = "Software\\hardsid-tests\\form\\";
+constexpr const char* kStartMessage = "F02D4CF7";
+constexpr const char* kThreeDevices = "device Alpha; device Beta; device Gamma";
+
+std::vector<DWORD> notifyMessages;
+BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAA) {
+    notifyMessages.push_back(message);
+    return TRUE;
+}
+
+std::string DisplayTextMessage(const std::string& text) { return "F02D4F" + Hex(text.data(), text.size()) + "F7"; }
+
+/// Closes every message box that appears, remembering its text.
+class BoxWatcher {
+public:
+    explicit BoxWatcher(HWND dialog) : dialog_(dialog), thread_([this] { Watch(); }) {}
+    ~BoxWatcher() {
+        done_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> Texts() {
+        std::lock_guard guard(mutex_);
+        return texts_;
+    }
+
+private:
+    void Watch() {
+        while (!done_) {
+            ::EnumWindows(&Visit, reinterpret_cast<LPARAM>(this));
+            ::Sleep(20);
+        }
+    }
+    static BOOL CALLBACK Visit(HWND window, LPARAM context) {
+        auto* self = reinterpret_cast<BoxWatcher*>(context);
+        constexpr int kMessageBoxText = 0xFFFF;
+        if (window != self->dialog_ && ::IsWindowVisible(window) && ::GetDlgItem(window, kMessageBoxText) != nullptr) {
+            char text[256] = {};
+            ::GetDlgItemTextA(window, kMessageBoxText, text, sizeof text);
+            {
+                std::lock_guard guard(self->mutex_);
+                self->texts_.emplace_back(text);
+            }
+            ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+            ::Sleep(100);
+        }
+        return TRUE;
+    }
+
+    HWND dialog_;
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+    std::thread thread_;
+};
+
+class FormTest : public DoubleTest {
+protected:
+    void SetUp() override {
+        DoubleTest::SetUp();
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
+        notifyMessages.clear();
+    }
+    void TearDown() override {
+        form_.reset();
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
+    }
+
+    void Store(const char* name, int32_t value) { store_.WriteSetting(name, value); }
+    /// The raw stored value, or none.
+    std::optional<int32_t> Stored(const char* name) const {
+        win32::UniqueRegKey key;
+        DWORD value = 0;
+        DWORD size = sizeof value;
+        if (::RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+            ::RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS) {
+            return std::nullopt;
+        }
+        return static_cast<int32_t>(value);
+    }
+    void Create() { form_ = std::make_unique<TfrmSettings>(store_, &RecordNotify); }
+
+    LRESULT Send(int control, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(form_->Control(control), message, wParam, lParam);
+    }
+    /// What the user does by picking an entry of the device list.
+    void ChooseDevice(int index) const {
+        const HWND list = form_->Control(IDC_MIDIOUT);
+        ::SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        ::SendMessageA(::GetParent(list), WM_COMMAND, MAKEWPARAM(IDC_MIDIOUT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    }
+    /// The SysEx messages that the device took, in order.
+    std::vector<std::string> Received() const {
+        std::vector<std::string> messages;
+        for (const RecordLine& line : Only(Record(), "midiOutLongMsg")) {
+            if (line["result"] == "0") {
+                messages.push_back(line["data"]);
+            }
+        }
+        return messages;
+    }
+
+    win32::TSettingsStore store_{HKEY_CURRENT_USER, kTestKey};
+    std::unique_ptr<TfrmSettings> form_;
+};
+
+TEST_F(FormTest, FirstRunCreatesTheKeyAndTurnsAggressiveTimingOn) {
+    Configure(kThreeDevices);
+    Create();
+    EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 1);
+    EXPECT_EQ(Stored(win32::kSettingReopenMidi), std::nullopt);
+    EXPECT_EQ(Stored(win32::kSettingMidiOut), std::nullopt);
+    EXPECT_TRUE(form_->AggressiveWait);
+    EXPECT_EQ(Send(IDC_AGGRESSIVE, BM_GETCHECK), BST_CHECKED);
+    EXPECT_EQ(Send(IDC_MIDIOUT, CB_GETCOUNT), 3);
+    EXPECT_EQ(Send(IDC_MIDIOUT, CB_GETCURSEL), CB_ERR);
+    EXPECT_TRUE(Only(Record(), "midiOutOpen").empty());
+    EXPECT_FALSE(form_->StreamingEnabled);
+    EXPECT_EQ(notifyMessages, std::vector<DWORD>{NIM_ADD});
+    EXPECT_FALSE(::IsWindowVisible(form_->Handle()));
+}
+
+TEST_F(FormTest, StoredTimingSetsTheCheckBox) {
+    struct Case {
+        int32_t stored;
+        bool aggressive;
+        int32_t after;
+    };
+    for (const Case& c : {Case{0, false, 0}, Case{5, true, 1}, Case{1, true, 1}}) {
+        SCOPED_TRACE(c.stored);
+        Store(win32::kSettingAggressiveWait, c.stored);
+        Create();
+        EXPECT_EQ(form_->AggressiveWait, c.aggressive);
+        EXPECT_EQ(Stored(win32::kSettingAggressiveWait), c.after);
+        form_.reset();
+    }
+}
+
+TEST_F(FormTest, StoredDeviceIsReopenedAndGreeted) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingReopenMidi, 1);
+    Store(win32::kSettingMidiOut, 0);
+    Create();
+    EXPECT_EQ(Send(IDC_REOPEN, BM_GETCHECK), BST_CHECKED);
+    EXPECT_EQ(Send(IDC_MIDIOUT, CB_GETCURSEL), 0);
+    const auto opened = Only(Record(), "midiOutOpen");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0]["device"], "0");
+    EXPECT_EQ(Received(), (std::vector<std::string>{kStartMessage, DisplayTextMessage(kDefaultDisplayText)}));
+    EXPECT_EQ(Stored(win32::kSettingMidiOut), 0);
+    EXPECT_TRUE(form_->StreamingEnabled);
+}
+
+TEST_F(FormTest, StoredDeviceIsSelectedOnlyWhenItExistsAndOpenedOnlyWhenAsked) {
+    struct Case {
+        const char* rule;
+        std::optional<int32_t> reopen;
+        int32_t device;
+        LRESULT selected;
+    };
+    const Case cases[] = {
+        {"a number beyond the list selects and opens nothing", 1, 7, CB_ERR},
+        {"without reopen the device is selected, not opened", std::nullopt, 1, 1},
+        {"reopen 2 is not 1", 2, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
+        Configure(kThreeDevices);
+        if (c.reopen) {
+            Store(win32::kSettingReopenMidi, *c.reopen);
+        }
+        Store(win32::kSettingMidiOut, c.device);
+        {
+            BoxWatcher boxes(nullptr);
+            Create();
+            EXPECT_TRUE(boxes.Texts().empty());
+        }
+        EXPECT_EQ(Send(IDC_MIDIOUT, CB_GETCURSEL), c.selected);
+        EXPECT_TRUE(Only(Record(), "midiOutOpen").empty());
+        EXPECT_FALSE(form_->StreamingEnabled);
+        EXPECT_EQ(Stored(win32::kSettingReopenMidi), c.reopen) << "an unchecked box writes nothing";
+        form_.reset();
+    }
+}
+
+TEST_F(FormTest, ReopenCheckBoxWritesItsStateAndOpensNothing) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingReopenMidi, 1);
+    Create();
+    Send(IDC_REOPEN, BM_CLICK);
+    EXPECT_EQ(Stored(win32::kSettingReopenMidi), 0);
+    Send(IDC_REOPEN, BM_CLICK);
+    EXPECT_EQ(Stored(win32::kSettingReopenMidi), 1);
+    EXPECT_TRUE(Only(Record(), "midiOutOpen").empty());
+}
+
+TEST_F(FormTest, AggressiveCheckBoxAppliesAtOnce) {
+    Store(win32::kSettingAggressiveWait, 0);
+    Create();
+    Send(IDC_AGGRESSIVE, BM_CLICK);
+    EXPECT_TRUE(form_->AggressiveWait);
+    EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 1);
+    Send(IDC_AGGRESSIVE, BM_CLICK);
+    EXPECT_FALSE(form_->AggressiveWait);
+    EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 0);
+}
+
+// The old device is closed before the new one opens, and the new one hears the greeting with
+// the current display text.
+TEST_F(FormTest, ChoosingAnotherDeviceClosesTheFirstAndGreetsTheSecond) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingReopenMidi, 1);
+    Store(win32::kSettingMidiOut, 0);
+    Create();
+    form_->SetDisplayText("now playing");
+    ChooseDevice(1);
+
+    std::vector<std::string> events;
+    for (const RecordLine& line : Record()) {
+        if (line.event == "midiOutOpen" || line.event == "midiOutClose") {
+            events.push_back(line.event + " " + (line.event == "midiOutOpen" ? line["device"] : line["result"]));
+        }
+    }
+    EXPECT_EQ(events, (std::vector<std::string>{"midiOutOpen 0", "midiOutClose 0", "midiOutOpen 1"}));
+    const auto received = Received();
+    ASSERT_GE(received.size(), 2u);
+    EXPECT_EQ(received[received.size() - 2], kStartMessage);
+    EXPECT_EQ(received.back(), DisplayTextMessage("now playing"));
+    EXPECT_EQ(Stored(win32::kSettingMidiOut), 1);
+    EXPECT_TRUE(form_->StreamingEnabled);
+}
+
+TEST_F(FormTest, DeviceThatCannotBeOpenedIsSavedWithoutAMessage) {
+    Configure(std::string(kThreeDevices) + "; refuse open 2");
+    Create();
+    BoxWatcher boxes(form_->Handle());
+    ChooseDevice(2);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(Stored(win32::kSettingMidiOut), 2);
+    EXPECT_TRUE(form_->StreamingEnabled);
+}
+
+TEST_F(FormTest, DeviceGoneSinceTheListWasFilledShowsTheError) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingMidiOut, 0);
+    Create();
+    Configure("device Alpha; device Beta"); // Gamma is unplugged after the list was filled
+    {
+        BoxWatcher boxes(form_->Handle());
+        ChooseDevice(2);
+        ::Sleep(300);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Invalid device ID"});
+    }
+    EXPECT_EQ(Stored(win32::kSettingMidiOut), 0);
+    EXPECT_FALSE(form_->StreamingEnabled);
+}
+
+TEST_F(FormTest, UnloadClosesTheDeviceAndTheIcon) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingReopenMidi, 1);
+    Store(win32::kSettingMidiOut, 0);
+    Create();
+    form_.reset();
+    EXPECT_EQ(Only(Record(), "midiOutClose").size(), 1u);
+    EXPECT_EQ(notifyMessages, (std::vector<DWORD>{NIM_ADD, NIM_DELETE}));
+}
+
+// The dialog opens once per click, a click while it is open only raises it, Escape closes it
+// from any control, and it comes back on the same page at the same place.
+TEST_F(FormTest, TrayClickOpensTheDialogModally) {
+    Configure(kThreeDevices);
+    Create();
+    const HWND dialog = form_->Handle();
+    const HWND trayWindow = form_->tray->Window();
+    const HWND list = form_->Control(IDC_MIDIOUT);
+    RECT firstPlace{};
+    std::atomic<int> step{0};
+
+    std::thread user([&] {
+        PumpUntil([&] { return ::IsWindowVisible(dialog) != FALSE; }, 10000);
+        ::GetWindowRect(dialog, &firstPlace);
+        ::PostMessageA(trayWindow, TCiaTray::kCallbackMessage, TCiaTray::kIconId, WM_LBUTTONUP); // second click
+        ::Sleep(200);
+        ::SendMessageA(form_->Control(IDC_PAGES), TCM_SETCURFOCUS, 1, 0); // the "About" page
+        ::SetWindowPos(dialog, nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        step = 1;
+        ::PostMessageA(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::SendMessageA(trayWindow, TCiaTray::kCallbackMessage, TCiaTray::kIconId, WM_LBUTTONUP); // returns when closed
+    user.join();
+    EXPECT_EQ(step, 1);
+    EXPECT_FALSE(::IsWindowVisible(dialog));
+
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    EXPECT_NEAR((firstPlace.left + firstPlace.right) / 2, screenWidth / 2, 2) << "centred the first time";
+
+    RECT secondPlace{};
+    LRESULT page = -1;
+    std::thread again([&] {
+        PumpUntil([&] { return ::IsWindowVisible(dialog) != FALSE; }, 10000);
+        ::GetWindowRect(dialog, &secondPlace);
+        page = ::SendMessageA(form_->Control(IDC_PAGES), TCM_GETCURSEL, 0, 0);
+        ::PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    });
+    ::SendMessageA(trayWindow, TCiaTray::kCallbackMessage, TCiaTray::kIconId, WM_LBUTTONUP);
+    again.join();
+    EXPECT_EQ(secondPlace.left, 10);
+    EXPECT_EQ(secondPlace.top, 20);
+    EXPECT_EQ(page, 1);
+}
+
+} // namespace
+} // namespace hardsid::test
