@@ -32,6 +32,13 @@ ensure_wine_prefix() {
     echo "== creating the Wine prefix $WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    local reg=(/usr/lib/wine/wine64 reg add)
+    # A crashing test program must end, not wait for a click on the crash dialog.
+    "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+    # A virtual desktop holds every window and the notification area. Without one, removing
+    # a tray icon waits two seconds for an X11 tray that Xvfb does not have.
+    "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 || true
+    "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 || true
     /usr/lib/wine/wineserver -w || true
   fi
 }

@@ -36,10 +36,13 @@ run_ctest() {
 }
 
 build_preset native
-run_ctest native
-
 build_preset mingw-x86_64
 build_preset mingw-i686
+
+# The native tests also read both built DLLs' export and import tables.
+export HARDSID_DLLS="$top/build/mingw-i686/hardsid/hardsid.dll:$top/build/mingw-x86_64/hardsid/hardsid.dll"
+run_ctest native
+
 ensure_display
 ensure_wine_prefix
 run_ctest mingw-x86_64

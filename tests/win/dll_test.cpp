@@ -1,0 +1,418 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// hardsid.dll as a player sees it: loaded by path, driven through its exports, with the
+// scripted winmm as the MIDI device and the real registry key for the settings.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "midi_test_support.h"
+#include "tests/common/dll_tables.h"
+#include "win32/unique_reg_key.h"
+
+namespace hardsid::test {
+namespace {
+
+// The double must be in the process before any fixture looks for it, as the library will
+// find it when it loads.
+const HMODULE winmmDouble = ::LoadLibraryA("winmm.dll");
+
+constexpr const char* kSettingsKey = "Software\\Velmoran\\hardsid.dll\\";
+constexpr const char* kStart = "F02D4CF7";
+constexpr const char* kDefaultText = "Tibbo says you rock! And have a huge LCD!";
+
+std::string ProgramFolder() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path, length);
+    return program.substr(0, program.find_last_of('\\') + 1);
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    return contents.str();
+}
+
+/// The log's entries without their stamps.
+std::vector<std::string> LogEntries(const std::string& log) {
+    std::vector<std::string> entries;
+    size_t begin = 0;
+    for (size_t end; (end = log.find('\r', begin)) != std::string::npos; begin = end + 1) {
+        entries.push_back(log.substr(begin + 18, end - begin - 18));
+    }
+    return entries;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+/// Windows that this thread still owns.
+int ThreadWindowCount() {
+    int windows = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+DWORD WINAPI FreeLibraryThread(void* module) { return ::FreeLibrary(static_cast<HMODULE>(module)) ? 0 : 1; }
+
+struct EntryPoints {
+    void(WINAPI* InitHardSID_Mapper)();
+    BYTE(WINAPI* ReadFromHardSID)(BYTE, BYTE);
+    void(WINAPI* WriteToHardSID)(BYTE, BYTE, BYTE);
+    BYTE(WINAPI* GetHardSIDCount)();
+    void(WINAPI* SetDebug)(BYTE);
+    void(WINAPI* HardSID_Delay)(BYTE, WORD);
+    void(WINAPI* HardSID_Flush)(BYTE);
+    void(WINAPI* HardSID_Write)(BYTE, WORD, BYTE, BYTE);
+    BYTE(WINAPI* HardSID_Devices)();
+    void(WINAPI* HardSID_Mute)(BYTE, BOOLEAN);
+    WORD(WINAPI* HardSID_Version)();
+    BYTE(WINAPI* HardSID_Read)(BYTE, int, BYTE);
+    BOOLEAN(WINAPI* HardSID_Lock)(BYTE);
+    void(WINAPI* setCaption)(const char*);
+};
+
+template <typename F>
+void Resolve(HMODULE module, F& function, const char* name) {
+    function = reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+    ASSERT_NE(reinterpret_cast<void*>(function), nullptr) << name;
+}
+
+class DllTest : public DoubleTest {
+protected:
+    void SetUp() override {
+        DoubleTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        ::GetCurrentDirectoryA(MAX_PATH, previousFolder_);
+        folder_ = std::string(previousFolder_) + "\\dll-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ::CreateDirectoryA(folder_.c_str(), nullptr);
+        ::DeleteFileA((folder_ + "\\hardsid.log").c_str());
+        ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
+        recordPath_ = std::string(previousFolder_) + "\\" + recordPath_;
+        Configure("record " + recordPath_);
+    }
+    void TearDown() override {
+        Unload();
+        ::SetCurrentDirectoryA(previousFolder_);
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    }
+
+    static void StoreSetting(const char* name, DWORD value) {
+        win32::UniqueRegKey key;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value), ERROR_SUCCESS);
+    }
+    /// Three devices, device 1 stored and reopened at load.
+    void StreamToDevice() {
+        Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma");
+        StoreSetting("midi_Out", 1);
+        StoreSetting("reopen_midi", 1);
+    }
+
+    void Load() {
+        module_ = ::LoadLibraryA((ProgramFolder() + "hardsid.dll").c_str());
+        ASSERT_NE(module_, nullptr);
+        Resolve(module_, dll_.InitHardSID_Mapper, "InitHardSID_Mapper");
+        Resolve(module_, dll_.ReadFromHardSID, "ReadFromHardSID");
+        Resolve(module_, dll_.WriteToHardSID, "WriteToHardSID");
+        Resolve(module_, dll_.GetHardSIDCount, "GetHardSIDCount");
+        Resolve(module_, dll_.SetDebug, "SetDebug");
+        Resolve(module_, dll_.HardSID_Delay, "HardSID_Delay");
+        Resolve(module_, dll_.HardSID_Flush, "HardSID_Flush");
+        Resolve(module_, dll_.HardSID_Write, "HardSID_Write");
+        Resolve(module_, dll_.HardSID_Devices, "HardSID_Devices");
+        Resolve(module_, dll_.HardSID_Mute, "HardSID_Mute");
+        Resolve(module_, dll_.HardSID_Version, "HardSID_Version");
+        Resolve(module_, dll_.HardSID_Read, "HardSID_Read");
+        Resolve(module_, dll_.HardSID_Lock, "HardSID_Lock");
+        Resolve(module_, dll_.setCaption, "setCaption");
+    }
+    void Unload() {
+        if (module_ != nullptr) {
+            ::FreeLibrary(module_);
+            module_ = nullptr;
+        }
+        PumpPending();
+    }
+
+    std::string Log() const { return ReadText(folder_ + "\\hardsid.log"); }
+    /// The SysEx messages that the device took, as hex.
+    std::vector<std::string> Received() const {
+        std::vector<std::string> messages;
+        for (const RecordLine& line : Only(Record(), "midiOutLongMsg")) {
+            if (line["result"] == "0") {
+                messages.push_back(line["data"]);
+            }
+        }
+        return messages;
+    }
+    std::vector<std::string> Frames() const {
+        std::vector<std::string> frames;
+        for (const std::string& message : Received()) {
+            if (message.rfind("F02D4E", 0) == 0) {
+                frames.push_back(message);
+            }
+        }
+        return frames;
+    }
+
+    HMODULE module_ = nullptr;
+    EntryPoints dll_{};
+    std::string folder_;
+    char previousFolder_[MAX_PATH] = {};
+};
+
+TEST_F(DllTest, ExportTableOfTheLoadedLibrary) {
+    const PeImage image = ReadPeImage(ReadFileBytes(ProgramFolder() + "hardsid.dll"));
+    ExpectHardsidTables(image);
+    Load();
+    const FARPROC byName = ::GetProcAddress(module_, "HardSID_Write");
+    EXPECT_EQ(::GetProcAddress(module_, MAKEINTRESOURCEA(10)), byName);
+    EXPECT_EQ(::GetProcAddress(module_, MAKEINTRESOURCEA(16)), byName);
+}
+
+TEST_F(DllTest, ReportsOneDeviceOfVersion0301) {
+    Load();
+    EXPECT_EQ(dll_.HardSID_Version(), 0x0301);
+    EXPECT_EQ(dll_.HardSID_Devices(), 1);
+    EXPECT_EQ(dll_.GetHardSIDCount(), 1);
+    EXPECT_EQ(dll_.HardSID_Lock(3), 1);
+    Unload();
+    EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", "log end"})) << "the lock logs nothing";
+    EXPECT_EQ(Log().size(), 54u);
+}
+
+TEST_F(DllTest, RegistersReadBack) {
+    Load();
+    for (BYTE device = 0; device < 5; ++device) {
+        for (BYTE reg = 0; reg <= 32; ++reg) {
+            ASSERT_EQ(dll_.ReadFromHardSID(device, reg), 0);
+        }
+    }
+    dll_.HardSID_Write(0, 0, 40, 0x5A);
+    EXPECT_EQ(dll_.ReadFromHardSID(1, 7), 0x5A) << "device 0 register 40 is device 1 register 7";
+    dll_.HardSID_Write(3, 0, 30, 0x33);
+    dll_.WriteToHardSID(4, 32, 0x44);
+    EXPECT_EQ(dll_.ReadFromHardSID(3, 30), 0x33);
+    EXPECT_EQ(dll_.ReadFromHardSID(4, 32), 0x44);
+    for (const int ignored : {0, -1, 12345}) {
+        EXPECT_EQ(dll_.HardSID_Read(3, ignored, 30), 0x33);
+    }
+}
+
+// With a stored device reopened at load, the greeting is there before the first call, and
+// the first write carries every register.
+TEST_F(DllTest, GreetingAtLoadAndAFullFirstFrame) {
+    StreamToDevice();
+    Load();
+    EXPECT_EQ(Received(), (std::vector<std::string>{kStart, "F02D4F" + Hex(kDefaultText, std::strlen(kDefaultText)) + "F7"}));
+    dll_.HardSID_Write(0, 0, 0, 0x9A);
+    const auto frames = Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].size(), 80u) << "40 bytes";
+    EXPECT_EQ(frames[0].substr(6, 16), "7F7F7F7F01000000") << "every slot pending; slot 0 has its high bit";
+}
+
+TEST_F(DllTest, WritesThatReachNoSlot) {
+    StreamToDevice();
+    Load();
+    dll_.HardSID_Write(0, 0, 0, 1); // starts the clock
+    const size_t before = Frames().size();
+    ::Sleep(30);                    // a frame is due now
+    dll_.HardSID_Write(0, 100, 30, 7);
+    EXPECT_EQ(Frames().size(), before) << "register 30 reaches no slot";
+
+    const DWORD start = ::GetTickCount();
+    for (int i = 0; i < 10; ++i) {
+        dll_.HardSID_Write(1, 65535, 5, static_cast<BYTE>(i));
+    }
+    EXPECT_LT(::GetTickCount() - start, 500u) << "device 1 does not wait (ten waits would be 655 ms)";
+    EXPECT_EQ(Frames().size(), before);
+
+    const size_t beforeDevice1 = Frames().size();
+    dll_.WriteToHardSID(1, 5, 0x42); // every device reaches the slots (and may find a frame due)
+    dll_.HardSID_Flush(0);
+    const auto frames = Frames();
+    ASSERT_GT(frames.size(), beforeDevice1);
+    EXPECT_EQ(frames[beforeDevice1], "F02D4E100000000000000042F7") << "slot 4 (register 5) carries 42";
+    dll_.HardSID_Flush(0);
+    EXPECT_EQ(Frames().back().size(), 24u) << "a flush with nothing pending still sends 12 bytes";
+}
+
+TEST_F(DllTest, CaptionGreetsTheDevice) {
+    StreamToDevice();
+    Load();
+    dll_.setCaption(nullptr);
+    auto received = Received();
+    ASSERT_GE(received.size(), 2u);
+    EXPECT_EQ(received[received.size() - 2], kStart);
+    EXPECT_EQ(received.back(), "F02D4FF7");
+
+    const std::string longText(70000, 'x');
+    dll_.setCaption(longText.c_str());
+    received = Received();
+    EXPECT_EQ(received.back().size(), 2u * 65535) << "cut to the 16-bit length";
+}
+
+TEST_F(DllTest, DebugFlagUsesOnlyItsLowByte) {
+    StreamToDevice();
+    Load();
+    dll_.SetDebug(1);
+    for (int i = 0; i < 5; ++i) {
+        dll_.HardSID_Write(0, 20000, 1, static_cast<BYTE>(i));
+    }
+    EXPECT_TRUE(Frames().empty()) << "no timed frames while the flag is set";
+    using SetDebugWide = void(WINAPI*)(DWORD);
+    reinterpret_cast<SetDebugWide>(reinterpret_cast<void*>(dll_.SetDebug))(0x100);
+    for (int i = 0; i < 5; ++i) {
+        dll_.HardSID_Write(0, 20000, 1, static_cast<BYTE>(10 + i));
+    }
+    EXPECT_GE(Frames().size(), 4u) << "0x100 stores 0: timed frames go on";
+}
+
+// Frames follow real time: one per 20 ms of continuous writes.
+TEST_F(DllTest, ContinuousWritesSendFiftyFramesASecond) {
+    StreamToDevice();
+    Load();
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    for (int i = 0; i < 2000; ++i) {
+        dll_.HardSID_Write(0, 1000, static_cast<BYTE>(i % 25), static_cast<BYTE>(i));
+    }
+    ::QueryPerformanceCounter(&end);
+    const double elapsedMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    EXPECT_GE(elapsedMs, 2000.0 - 1) << "each write waits its 1000 cycles";
+    EXPECT_NEAR(static_cast<double>(Frames().size()), elapsedMs / 20.0, 3.0);
+}
+
+TEST_F(DllTest, LogRunsFromStartToEndWithEveryUnhandledCall) {
+    Load();
+    for (int i = 0; i < 3; ++i) {
+        dll_.HardSID_Mute(0, TRUE);
+    }
+    dll_.InitHardSID_Mapper();
+    Unload();
+    const std::string mute = "(i) Unhandled call to void HardSID_Mute(deviceID: Byte; mute: Boolean);";
+    EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", mute, mute, mute,
+                                                           "(i) Unhandled call to void InitHardSID_Mapper();", "log end"}));
+}
+
+TEST_F(DllTest, LoadAndUnloadTwoHundredTimesLeavesNothingBehind) {
+    StreamToDevice();
+    Load();
+    Unload();
+    DWORD handlesBefore = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+    for (int i = 0; i < 200; ++i) {
+        Load();
+        dll_.HardSID_Write(0, 0, 0, static_cast<BYTE>(i)); // a frame in flight at every unload
+        Unload();
+    }
+    DWORD handlesAfter = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 5);
+    EXPECT_EQ(ThreadWindowCount(), 0) << "no window of ours is left";
+    EXPECT_EQ(double_.ReportLeaks(), 0) << "every header unprepared, every handle closed";
+    EXPECT_EQ(Only(Record(), "midiOutOpen").size(), 201u);
+}
+
+TEST_F(DllTest, UnloadFromAnotherThreadFinishesTheLog) {
+    StreamToDevice();
+    Load();
+    dll_.HardSID_Write(0, 0, 0, 1);
+    const HANDLE unloader = ::CreateThread(nullptr, 0, &FreeLibraryThread, module_, 0, nullptr);
+    ASSERT_NE(unloader, nullptr);
+    EXPECT_EQ(::WaitForSingleObject(unloader, 10000), WAIT_OBJECT_0) << "no deadlock";
+    ::CloseHandle(unloader);
+    module_ = nullptr;
+    PumpPending(); // our windows close on their own thread
+    EXPECT_EQ(ThreadWindowCount(), 0);
+    const auto entries = LogEntries(Log());
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back(), "log end");
+    EXPECT_EQ(Only(Record(), "midiOutClose").size(), 1u);
+}
+
+TEST_F(DllTest, ProcessExitWithoutUnloadStillEndsTheLog) {
+    std::string command = ProgramFolder() + "dll_exit_host.exe";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &startup, &process));
+    EXPECT_EQ(::WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0) << "the player's exit does not hang";
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", "log end"}));
+}
+
+#if defined(__i386__)
+// Calls fn with count 32-bit arguments pushed right to left; gives the bytes it removed.
+extern "C" uint32_t CallAndMeasure(const void* fn, const uint32_t* args, uint32_t count);
+asm(R"(
+    .text
+    .globl _CallAndMeasure
+_CallAndMeasure:
+    pushl %ebp
+    movl %esp, %ebp
+    pushl %ebx
+    pushl %esi
+    pushl %edi
+    movl 12(%ebp), %esi
+    movl 16(%ebp), %ecx
+    movl %esp, %ebx
+1:  testl %ecx, %ecx
+    jz 2f
+    decl %ecx
+    pushl (%esi,%ecx,4)
+    jmp 1b
+2:  movl %esp, %edi
+    call *8(%ebp)
+    movl %esp, %eax
+    subl %edi, %eax
+    movl %ebx, %esp
+    popl %edi
+    popl %esi
+    popl %ebx
+    popl %ebp
+    ret
+)");
+
+// Each entry point removes exactly its arguments' bytes from the stack.
+TEST_F(DllTest, EveryEntryPointRemovesItsArguments) {
+    Load();
+    static const char caption[] = "x";
+    const uint32_t args[4] = {0, 0, 0, 0};
+    const uint32_t captionArgs[1] = {static_cast<uint32_t>(reinterpret_cast<uintptr_t>(caption))};
+    const std::pair<const char*, uint32_t> entries[] = {
+        {"InitHardSID_Mapper", 0}, {"ReadFromHardSID", 8}, {"MuteHardSID_Line", 4}, {"WriteToHardSID", 12},
+        {"GetHardSIDCount", 0},    {"SetDebug", 4},        {"HardSID_Delay", 8},    {"HardSID_SoftFlush", 4},
+        {"HardSID_Flush", 4},      {"HardSID_Write", 16},  {"HardSID_Devices", 0},  {"HardSID_Filter", 8},
+        {"HardSID_Mute", 8},       {"HardSID_MuteAll", 8}, {"HardSID_Version", 0},  {"HardSID_Sync", 4},
+        {"HardSID_Read", 12},      {"HardSID_Reset", 4},   {"HardSID_Mute2", 16},   {"HardSID_Reset2", 4},
+        {"HardSID_Unlock", 4},     {"HardSID_Lock", 4},    {"setCaption", 4}};
+    for (const auto& [name, bytes] : entries) {
+        const void* fn = reinterpret_cast<const void*>(::GetProcAddress(module_, name));
+        ASSERT_NE(fn, nullptr) << name;
+        const bool isCaption = std::strcmp(name, "setCaption") == 0;
+        EXPECT_EQ(CallAndMeasure(fn, isCaption ? captionArgs : args, bytes / 4), bytes) << name;
+    }
+}
+#endif
+
+} // namespace
+} // namespace hardsid::test
