@@ -72,6 +72,10 @@ public:
     /// without a word. Onmidioutput fires once the driver is done with it.
     void SendLongMessage(const uint8_t* data, uint16_t length) noexcept override;
 
+    /// Waits until the driver is done with every long message in flight, at most timeout
+    /// milliseconds; true when it is. Safe from any thread: it looks at the headers only.
+    bool WaitUntilSent(DWORD timeoutMs) noexcept;
+
     /// The system's text for a MIDI result code, or "Specified error number is out of range".
     static std::string ErrorText(uint16_t code);
 

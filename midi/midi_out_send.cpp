@@ -75,4 +75,23 @@ void TMidiOutput::ReleaseInFlight() noexcept {
     }
 }
 
+bool TMidiOutput::WaitUntilSent(DWORD timeoutMs) noexcept {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        bool sent = true;
+        inFlight_.ForEach([&sent](TMyMidiHdr& message) {
+            if ((message.Header()->dwFlags & MHDR_DONE) == 0) {
+                sent = false;
+            }
+        });
+        if (sent) {
+            return true;
+        }
+        if (::GetTickCount64() >= deadline) {
+            return false;
+        }
+        ::Sleep(1);
+    }
+}
+
 } // namespace hardsid

@@ -113,6 +113,11 @@ void TAsidEngine::SendGreeting() {
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
 }
 
+void TAsidEngine::SendStopMessage() {
+    std::lock_guard guard(lock_);
+    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+}
+
 void TAsidEngine::StopStreaming() {
     StreamingEnabled = false;
     // Frames are sent under the lock: once we hold it, none is in flight any more.

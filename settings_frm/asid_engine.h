@@ -48,6 +48,8 @@ public:
     void FlushBuffer(int32_t force);
     /// Sends the start and display-text messages and marks every slot pending with value 0.
     void SendGreeting();
+    /// Sends the stop message, before the device is closed.
+    void SendStopMessage();
     /// Holds the calling thread for the given number of SID cycles (microseconds).
     void cycledelay(uint16_t cycles);
     /// Appends one entry to hardsid.log.

@@ -20,6 +20,8 @@ inline constexpr uint8_t kAsidRegisterFrame = 0x4E;
 inline constexpr uint8_t kAsidDisplayText = 0x4F;
 
 inline constexpr std::array<uint8_t, 4> AsidStartMessage = {kSysExStart, kAsidId, 0x4C, kSysExEnd};
+/// Tells the device that the stream ends, so that it falls silent instead of holding notes.
+inline constexpr std::array<uint8_t, 4> AsidStopMessage = {kSysExStart, kAsidId, 0x4D, kSysExEnd};
 
 /// F0 2D 4E, 4 pending-mask bytes, 4 high-bit bytes, one byte per pending slot, F7.
 inline constexpr size_t kFrameHeaderLength = 11;

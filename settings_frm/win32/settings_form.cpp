@@ -118,8 +118,21 @@ void TfrmSettings::FormCreate() {
     RunStartupStep([&] { ShowPage(0); });
 }
 
+void TfrmSettings::SayGoodbyeToDevice() noexcept {
+    constexpr DWORD kStopMessageWaitMs = 100;
+    try {
+        if (MidiOut != nullptr && MidiOut->IsOpen()) {
+            SendStopMessage();
+            MidiOut->WaitUntilSent(kStopMessageWaitMs);
+        }
+    } catch (...) {
+        // The device closes all the same.
+    }
+}
+
 void TfrmSettings::FormDestroy() {
     StopStreaming();
+    SayGoodbyeToDevice();
     portSink_.port = nullptr;
     delete MidiOut; // closes the device
     MidiOut = nullptr;

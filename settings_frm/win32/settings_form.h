@@ -73,6 +73,8 @@ private:
     INT_PTR HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateDialogWindow();
     void DestroyDialogWindow() noexcept;
+    /// Before the open device is closed: the stop message, given a moment to arrive.
+    void SayGoodbyeToDevice() noexcept;
     void ShowPage(int index);
     void ShowModal();
     bool IsChecked(int id) const;

@@ -25,6 +25,7 @@ void TfrmSettings::cbMidiOutChange() {
         return;
     }
     StopStreaming();
+    SayGoodbyeToDevice();
     MidiOut->Close();
     MidiOut->SetDeviceID(selected);
     MidiOut->Open(); // a device that cannot be opened is no error: the frames go nowhere

@@ -113,9 +113,9 @@ protected:
                   ERROR_SUCCESS);
         ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value), ERROR_SUCCESS);
     }
-    /// Three devices, device 1 stored and reopened at load.
-    void StreamToDevice() {
-        Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma");
+    /// Three devices, device 1 stored and reopened at load; more settings of the double as given.
+    void StreamToDevice(const std::string& moreSettings = "") {
+        Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma; " + moreSettings);
         StoreSetting("midi_Out", 1);
         StoreSetting("reopen_midi", 1);
     }
@@ -248,6 +248,18 @@ TEST_F(DllTest, WritesThatReachNoSlot) {
     EXPECT_EQ(frames[beforeDevice1], "F02D4E100000000000000042F7") << "slot 4 (register 5) carries 42";
     dll_.HardSID_Flush(0);
     EXPECT_EQ(Frames().back().size(), 24u) << "a flush with nothing pending still sends 12 bytes";
+}
+
+// At unload the device hears the stop message, and it arrives before the device is closed.
+TEST_F(DllTest, UnloadSendsTheStopMessageFirst) {
+    StreamToDevice("delay 30000"); // a device that takes 30 ms per message
+    Load();
+    dll_.HardSID_Write(0, 0, 4, 0x41);
+    Unload();
+    EXPECT_EQ(Received().back(), "F02D4DF7");
+    const auto resets = Only(Record(), "midiOutReset");
+    ASSERT_EQ(resets.size(), 1u);
+    EXPECT_EQ(resets[0]["returned"], "0") << "nothing left for the reset to cut off";
 }
 
 TEST_F(DllTest, CaptionGreetsTheDevice) {

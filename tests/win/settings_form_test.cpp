@@ -227,10 +227,10 @@ TEST_F(FormTest, AggressiveCheckBoxAppliesAtOnce) {
     EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 0);
 }
 
-// The old device is closed before the new one opens, and the new one hears the greeting with
-// the current display text.
+// The old device hears the stop message and is closed before the new one opens, and the new
+// one hears the greeting with the current display text.
 TEST_F(FormTest, ChoosingAnotherDeviceClosesTheFirstAndGreetsTheSecond) {
-    Configure(kThreeDevices);
+    Configure(std::string(kThreeDevices) + "; delay 30000"); // 30 ms per message
     Store(win32::kSettingReopenMidi, 1);
     Store(win32::kSettingMidiOut, 0);
     Create();
@@ -239,11 +239,18 @@ TEST_F(FormTest, ChoosingAnotherDeviceClosesTheFirstAndGreetsTheSecond) {
 
     std::vector<std::string> events;
     for (const RecordLine& line : Record()) {
-        if (line.event == "midiOutOpen" || line.event == "midiOutClose") {
-            events.push_back(line.event + " " + (line.event == "midiOutOpen" ? line["device"] : line["result"]));
+        if (line.event == "midiOutOpen") {
+            events.push_back("open " + line["device"]);
+        } else if (line.event == "midiOutClose") {
+            events.push_back("close");
+        } else if (line.event == "midiOutReset") {
+            events.push_back("reset, returned " + line["returned"]);
+        } else if (line.event == "midiOutLongMsg" && line["data"] == "F02D4DF7") {
+            events.push_back("stop");
         }
     }
-    EXPECT_EQ(events, (std::vector<std::string>{"midiOutOpen 0", "midiOutClose 0", "midiOutOpen 1"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"open 0", "stop", "reset, returned 0", "close", "open 1"}))
+        << "the stop message reached the device before the reset";
     const auto received = Received();
     ASSERT_GE(received.size(), 2u);
     EXPECT_EQ(received[received.size() - 2], kStartMessage);
