@@ -8,8 +8,9 @@
 
 namespace hardsid::tune {
 
-/// One player call per PAL frame: 312 raster lines of 63 cycles.
-inline constexpr uint32_t kCyclesPerTick = 19656;
+/// One player call per 20 ms frame: the library counts a cycle as a microsecond, so the calls
+/// (and the frames they fill) fall on the library's 50 Hz frame grid.
+inline constexpr uint32_t kCyclesPerTick = 20000;
 
 class TraceRecorder {
 public:

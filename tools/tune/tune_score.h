@@ -11,8 +11,8 @@ inline constexpr int kTicksPerStep = 6;
 inline constexpr int kStepsPerBar = 16;
 inline constexpr int kTicksPerBar = kTicksPerStep * kStepsPerBar;
 inline constexpr int kBarCount = 10;
-inline constexpr int kEndingTicks = 58;
-/// 1018 calls of 19656 cycles: 20.01 seconds.
+inline constexpr int kEndingTicks = 40;
+/// 1000 calls of 20000 cycles: 20 seconds.
 inline constexpr int kTickCount = kBarCount * kTicksPerBar + kEndingTicks;
 
 struct Chord {
