@@ -8,7 +8,7 @@ packages=(
   g++ cmake make ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine32 wine64 xvfb xauth
+  wine wine32 wine64 xvfb xauth fonts-liberation
   gnuplot-nox
 )
 
