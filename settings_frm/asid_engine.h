@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,7 +51,8 @@ public:
     void SendGreeting();
     /// Sends the stop message, before the device is closed.
     void SendStopMessage();
-    /// Holds the calling thread for the given number of SID cycles (microseconds).
+    /// Holds the calling thread for the given number of SID cycles (microseconds), counted
+    /// from the end of the previous wait when the player calls again within a frame.
     void cycledelay(uint16_t cycles);
     /// Appends one entry to hardsid.log.
     void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
@@ -96,6 +98,9 @@ private:
     TRegisterSlots slots_;
     int64_t nextFrameDeadline_ = 0;
     bool deadlineStarted_ = false;
+    // Counter value at which the player's last wait was due to end (rounded to a tick).
+    static constexpr int64_t kNoSchedule = INT64_MIN;
+    std::atomic<int64_t> scheduleEnd_{kNoSchedule};
     int32_t frameCount_ = 0;
     uint32_t byteTotal_ = 0;
     int64_t statsStart_ = 0;

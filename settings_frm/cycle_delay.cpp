@@ -3,6 +3,8 @@
 // counter. Relaxed mode yields on every pass; aggressive mode spins at time-critical priority.
 #include "asid_engine.h"
 
+#include <cmath>
+
 namespace hardsid {
 
 namespace {
@@ -26,9 +28,23 @@ void TAsidEngine::cycledelay(uint16_t cycles) {
     const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
     HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
 
-    const int64_t start = platform_.PerformanceCounter();
-    const long double end = static_cast<long double>(start) + waitTicks - kEarlyReturnTicks;
-    int64_t now = start;
+    const int64_t reading = platform_.PerformanceCounter();
+    // A wait that follows promptly carries on from where the previous one was due to end, so
+    // that what the player, a frame or a late wake-up took in between is made up instead of
+    // slowing the music down. After a pause of more than a frame the schedule starts afresh.
+    long double start = static_cast<long double>(reading);
+    const int64_t scheduled = scheduleEnd_.load(std::memory_order_relaxed);
+    if (scheduled != kNoSchedule) {
+        const int64_t lag = reading - scheduled;
+        if (lag >= -static_cast<int64_t>(kEarlyReturnTicks) && lag <= framePeriod_) {
+            start = static_cast<long double>(scheduled);
+        }
+    }
+    const long double target = start + waitTicks;
+    scheduleEnd_.store(std::llrint(target), std::memory_order_relaxed);
+
+    const long double end = target - kEarlyReturnTicks;
+    int64_t now = reading;
     while (end > static_cast<long double>(now)) {
         if (!aggressive) {
             platform_.Sleep(0);

@@ -80,3 +80,41 @@ TEST(CycleDelay, SetsThePriorityOfTheModeOncePerThread) {
 
 } // namespace
 } // namespace hardsid::test
+
+namespace hardsid::test {
+namespace {
+
+/// Two waits of 1000 cycles (10,000 ticks at 10 MHz); the first starts at 0 and wakes late.
+struct ScheduleCase {
+    const char* rule;
+    uint16_t secondCycles;
+    std::deque<int64_t> secondReadings; // the first is the second wait's start
+    int secondReads;
+};
+
+// Waits that follow one another keep the player's time: lateness is made up, and only a
+// pause of more than a frame starts the schedule afresh.
+TEST(CycleDelay, PromptWaitsCarryOnFromThePreviousTarget) {
+    const ScheduleCase cases[] = {
+        {"a prompt wait ends at the first target + 9995, not its own start + 9995", 1000, {10'060, 19'994, 19'995}, 3},
+        {"a wait that is behind its target returns after one reading", 10, {10'200}, 1},
+        {"after a pause of more than a frame the wait counts from its own start",
+         1000, {10'000 + 200'001, 10'000 + 200'001 + 9'994, 10'000 + 200'001 + 9'995}, 3},
+    };
+    for (const ScheduleCase& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EngineFixture f;
+        f.platform.readings = {0, 9'994, 10'050}; // 55 ticks late
+        f.engine.cycledelay(1000);
+        ASSERT_TRUE(f.platform.readings.empty());
+        f.platform.readings = c.secondReadings;
+        f.platform.counterReads = 0;
+        f.platform.stepPerRead = 1'000'000; // a read past the script jumps far ahead
+        f.engine.cycledelay(c.secondCycles);
+        EXPECT_EQ(f.platform.counterReads, c.secondReads);
+        EXPECT_TRUE(f.platform.readings.empty());
+    }
+}
+
+} // namespace
+} // namespace hardsid::test
