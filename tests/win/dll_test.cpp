@@ -147,16 +147,7 @@ protected:
     }
 
     std::string Log() const { return ReadText(folder_ + "\\hardsid.log"); }
-    /// The SysEx messages that the device took, as hex.
-    std::vector<std::string> Received() const {
-        std::vector<std::string> messages;
-        for (const RecordLine& line : Only(Record(), "midiOutLongMsg")) {
-            if (line["result"] == "0") {
-                messages.push_back(line["data"]);
-            }
-        }
-        return messages;
-    }
+    std::vector<std::string> Received() const { return test::Received(Record()); }
     std::vector<std::string> Frames() const {
         std::vector<std::string> frames;
         for (const std::string& message : Received()) {

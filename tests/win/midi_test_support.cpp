@@ -46,6 +46,16 @@ std::vector<RecordLine> Only(const std::vector<RecordLine>& lines, const std::st
     return matching;
 }
 
+std::vector<std::string> Received(const std::vector<RecordLine>& lines) {
+    std::vector<std::string> messages;
+    for (const RecordLine& line : Only(lines, "midiOutLongMsg")) {
+        if (line["result"] == "0") {
+            messages.push_back(line["data"]);
+        }
+    }
+    return messages;
+}
+
 std::string Hex(const void* data, size_t length) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string hex;

@@ -29,6 +29,8 @@ struct RecordLine {
 std::vector<RecordLine> ReadRecord(const std::string& path);
 /// The lines of one event, in order.
 std::vector<RecordLine> Only(const std::vector<RecordLine>& lines, const std::string& event);
+/// The SysEx messages that the device took (sends it accepted), as hex, in order.
+std::vector<std::string> Received(const std::vector<RecordLine>& lines);
 /// Bytes as the record writes them: contiguous upper-case hex pairs.
 std::string Hex(const void* data, size_t length);
 

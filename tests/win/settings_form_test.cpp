@@ -110,16 +110,7 @@ protected:
         ::SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
         ::SendMessageA(::GetParent(list), WM_COMMAND, MAKEWPARAM(IDC_MIDIOUT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
-    /// The SysEx messages that the device took, in order.
-    std::vector<std::string> Received() const {
-        std::vector<std::string> messages;
-        for (const RecordLine& line : Only(Record(), "midiOutLongMsg")) {
-            if (line["result"] == "0") {
-                messages.push_back(line["data"]);
-            }
-        }
-        return messages;
-    }
+    std::vector<std::string> Received() const { return test::Received(Record()); }
 
     win32::TSettingsStore store_{HKEY_CURRENT_USER, kTestKey};
     std::unique_ptr<TfrmSettings> form_;
