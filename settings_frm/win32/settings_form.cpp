@@ -116,6 +116,7 @@ void TfrmSettings::FormCreate() {
         }
     });
     RunStartupStep([&] { ShowPage(0); });
+    startingUp_ = false;
 }
 
 void TfrmSettings::SayGoodbyeToDevice() noexcept {

@@ -87,6 +87,7 @@ private:
     void RunStartupStep(Step&& step) noexcept;
     void ReportStartupProblem(const char* what) noexcept;
     int32_t ReadStartupSetting(const char* name);
+    void SaveSetting(const char* name, int32_t value);
 
     win32::TSettingsStore store_;
     HWND dialog_ = nullptr;
@@ -95,6 +96,7 @@ private:
     bool checked_[2] = {}; // reopen, aggressive: kept here too, so they work without a dialog
     bool shownBefore_ = false;
     bool logStarted_ = false;
+    bool startingUp_ = true; // until FormCreate has run
     std::vector<std::string> startupProblems_; // met before the log was open
 };
 

@@ -17,6 +17,20 @@ void TfrmSettings::RunUserHandler(void (TfrmSettings::*handler)()) noexcept {
     }
 }
 
+// A refused save stops what the user started, with a message box; during start-up it is
+// only logged, and the start-up goes on (an ordinary user may not write the machine's key).
+void TfrmSettings::SaveSetting(const char* name, int32_t value) {
+    if (!startingUp_) {
+        store_.WriteSetting(name, value);
+        return;
+    }
+    try {
+        store_.WriteSetting(name, value);
+    } catch (const win32::ESettingsError& error) {
+        ReportStartupProblem(error.what());
+    }
+}
+
 // No frame leaves while the device changes: streaming stops before the old device closes
 // and starts again once the new one is open, greeted and saved.
 void TfrmSettings::cbMidiOutChange() {
@@ -30,18 +44,18 @@ void TfrmSettings::cbMidiOutChange() {
     MidiOut->SetDeviceID(selected);
     MidiOut->Open(); // a device that cannot be opened is no error: the frames go nowhere
     SendGreeting();
-    store_.WriteSetting(win32::kSettingMidiOut, MidiOut->DeviceID());
+    SaveSetting(win32::kSettingMidiOut, MidiOut->DeviceID());
     StreamingEnabled = true;
 }
 
 void TfrmSettings::cbReopenClick() {
-    store_.WriteSetting(win32::kSettingReopenMidi, IsChecked(IDC_REOPEN) ? 1 : 0);
+    SaveSetting(win32::kSettingReopenMidi, IsChecked(IDC_REOPEN) ? 1 : 0);
 }
 
 void TfrmSettings::SetAggressive() {
     const bool aggressive = IsChecked(IDC_AGGRESSIVE);
     AggressiveWait = aggressive;
-    store_.WriteSetting(win32::kSettingAggressiveWait, aggressive ? 1 : 0);
+    SaveSetting(win32::kSettingAggressiveWait, aggressive ? 1 : 0);
 }
 
 } // namespace hardsid

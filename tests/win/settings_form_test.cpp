@@ -16,6 +16,11 @@
 #include "settings_frm/win32/settings_form.h"
 #include "win32/unique_reg_key.h"
 
+#include <sddl.h>
+
+#include <fstream>
+#include <sstream>
+
 namespace hardsid::test {
 namespace {
 
@@ -28,6 +33,20 @@ std::vector<DWORD> notifyMessages;
 BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAA) {
     notifyMessages.push_back(message);
     return TRUE;
+}
+
+/// The entries of hardsid.log in the current folder, without their stamps.
+std::vector<std::string> LogEntries() {
+    std::ifstream file("hardsid.log", std::ios::binary);
+    std::stringstream contents;
+    contents << file.rdbuf();
+    const std::string log = contents.str();
+    std::vector<std::string> entries;
+    size_t begin = 0;
+    for (size_t end; (end = log.find('\r', begin)) != std::string::npos; begin = end + 1) {
+        entries.push_back(log.substr(begin + 18, end - begin - 18));
+    }
+    return entries;
 }
 
 std::string DisplayTextMessage(const std::string& text) { return "F02D4F" + Hex(text.data(), text.size()) + "F7"; }
@@ -194,6 +213,72 @@ TEST_F(FormTest, StoredDeviceIsSelectedOnlyWhenItExistsAndOpenedOnlyWhenAsked) {
         EXPECT_EQ(Stored(win32::kSettingReopenMidi), c.reopen) << "an unchecked box writes nothing";
         form_.reset();
     }
+}
+
+// A value of another type counts as missing; the log says so right after "log start", and
+// no message box holds up the player's start.
+TEST_F(FormTest, StoredValueOfAnotherTypeCountsAsMissing) {
+    {
+        win32::UniqueRegKey key;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(::RegSetValueExA(key.get(), win32::kSettingAggressiveWait, 0, REG_SZ, reinterpret_cast<const BYTE*>("0"), 2), ERROR_SUCCESS);
+    }
+    {
+        BoxWatcher boxes(nullptr);
+        Create();
+        EXPECT_TRUE(boxes.Texts().empty());
+    }
+    EXPECT_TRUE(form_->AggressiveWait) << "missing: aggressive";
+    EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 1);
+    form_.reset();
+    const auto entries = LogEntries();
+    ASSERT_GE(entries.size(), 3u);
+    EXPECT_EQ(entries[0], "log start");
+    EXPECT_EQ(entries[1], "(!) Skipped at start-up: Registry value aggressiveWait is not a 32-bit number");
+    EXPECT_EQ(entries.back(), "log end");
+}
+
+// An ordinary user may read the machine's settings but not write them back: the start-up
+// applies them all the same, logs each refused write, and streams to the stored device.
+TEST_F(FormTest, RefusedWriteBacksAreSkippedAtStartUp) {
+    Configure(kThreeDevices);
+    Store(win32::kSettingAggressiveWait, 5);
+    Store(win32::kSettingReopenMidi, 1);
+    Store(win32::kSettingMidiOut, 0);
+    {
+        win32::UniqueRegKey key;
+        ASSERT_EQ(::RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_ALL_ACCESS, key.put()), ERROR_SUCCESS);
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr));
+        ASSERT_EQ(::RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+        ::LocalFree(readOnly);
+    }
+    {
+        BoxWatcher boxes(nullptr);
+        Create();
+        EXPECT_TRUE(boxes.Texts().empty());
+    }
+    EXPECT_TRUE(form_->AggressiveWait);
+    EXPECT_EQ(Send(IDC_REOPEN, BM_GETCHECK), BST_CHECKED);
+    EXPECT_EQ(Only(Record(), "midiOutOpen").size(), 1u);
+    EXPECT_TRUE(form_->StreamingEnabled);
+    EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 5) << "nothing could be written";
+    {
+        BoxWatcher boxes(form_->Handle());
+        ChooseDevice(1); // the user's own choice: the refusal is shown, and streaming stays off
+        ::Sleep(300);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Could not save the setting midi_Out in the registry"});
+    }
+    EXPECT_FALSE(form_->StreamingEnabled);
+    form_.reset();
+    const auto entries = LogEntries();
+    const std::vector<std::string> expected = {
+        "log start",
+        "(!) Skipped at start-up: Could not save the setting aggressiveWait in the registry",
+        "(!) Skipped at start-up: Could not save the setting reopen_midi in the registry",
+        "(!) Skipped at start-up: Could not save the setting midi_Out in the registry",
+        "log end"};
+    EXPECT_EQ(entries, expected);
 }
 
 TEST_F(FormTest, ReopenCheckBoxWritesItsStateAndOpensNothing) {
