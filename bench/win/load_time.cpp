@@ -58,6 +58,7 @@ void PrintLoadTime(BenchContext& context) {
     const std::string path = HardSidPath();
     std::vector<double> loads;
     std::vector<double> frees;
+    std::vector<double> firstWrites; // the first write after load sends a frame at once
     for (int i = 0; i < kLoads; ++i) {
         const int64_t loadStart = Counter();
         const HMODULE module = ::LoadLibraryA(path.c_str());
@@ -67,6 +68,13 @@ void PrintLoadTime(BenchContext& context) {
             return;
         }
         PumpMessagesFor(kPlayerLoopMilliseconds);
+        if (const FARPROC address = ::GetProcAddress(module, "HardSID_Write")) {
+            const auto write = reinterpret_cast<decltype(HardSidCalls::HardSID_Write)>(
+                reinterpret_cast<void (*)()>(address));
+            const int64_t writeStart = Counter();
+            write(0, 0, 0, static_cast<BYTE>(i));
+            firstWrites.push_back(CountsToMicroseconds(Counter() - writeStart) / 1000);
+        }
         const int64_t freeStart = Counter();
         ::FreeLibrary(module);
         const int64_t freeEnd = Counter();
@@ -76,6 +84,9 @@ void PrintLoadTime(BenchContext& context) {
     }
     PrintSpan("LoadLibrary", loads.front(), {loads.begin() + 1, loads.end()});
     PrintSpan("FreeLibrary", frees.front(), {frees.begin() + 1, frees.end()});
+    if (!firstWrites.empty()) {
+        PrintSpan("first write", firstWrites.front(), {firstWrites.begin() + 1, firstWrites.end()});
+    }
     if (scripted) {
         const RecordCounts counts = CountInRecord(context.recordPath);
         std::printf("device 0 opened at %d of %d loads, start message taken %d times (%s)\n", counts.opened, kLoads,
