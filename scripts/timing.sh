@@ -118,3 +118,5 @@ done
   echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "total time: $((SECONDS - started)) s"
 } | tee "$out/summary.txt"
+# Let this prefix's Wine processes end before the private display goes away with the script.
+timeout 30 /usr/lib/wine/wineserver -w || true
