@@ -72,10 +72,7 @@ void WINAPI HardSID_Write(BYTE device, WORD cycles, BYTE reg, BYTE value) {
     if (device != 0) {
         return;
     }
-    WithEngine([=](hardsid::TAsidEngine& engine) {
-        engine.updateRegister(reg, value);
-        engine.cycledelay(cycles);
-    });
+    WithEngine([=](hardsid::TAsidEngine& engine) { engine.WriteAndWait(reg, value, cycles); });
 }
 
 BYTE WINAPI HardSID_Devices() { return GetHardSIDCount(); }

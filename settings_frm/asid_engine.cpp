@@ -33,9 +33,11 @@ void TAsidEngine::ResetStatistics() {
     statsStart_ = platform_.PerformanceCounter();
 }
 
-void TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
+void TAsidEngine::updateRegister(uint8_t reg, uint8_t value) { RecordWrite(reg, value); }
+
+int64_t TAsidEngine::RecordWrite(uint8_t reg, uint8_t value) {
     if (reg >= kSlotCount) {
-        return;
+        return kNoReading;
     }
     std::lock_guard guard(lock_);
     slots_.Store(reg, value);
@@ -46,12 +48,13 @@ void TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
         deadlineStarted_ = true;
     }
     if (now < nextFrameDeadline_ || DebugFlag.load(std::memory_order_relaxed) != 0) {
-        return;
+        return now;
     }
     // The deadlines form a fixed grid from the first write: the clock never drifts with the
     // moments at which writes arrive, and catches up one frame per write after a pause.
     nextFrameDeadline_ += framePeriod_;
     FlushLocked(1);
+    return now;
 }
 
 void TAsidEngine::FlushBuffer(int32_t force) {

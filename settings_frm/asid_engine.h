@@ -49,6 +49,9 @@ public:
     void FlushBuffer(int32_t force);
     /// Sends the start and display-text messages and marks every slot pending with value 0.
     void SendGreeting();
+    /// The player's write on device 0: updateRegister, then cycledelay counted from the same
+    /// counter reading, so that one reading serves both.
+    void WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles);
     /// Sends the stop message, before the device is closed.
     void SendStopMessage();
     /// Holds the calling thread for the given number of SID cycles (microseconds), counted
@@ -80,6 +83,11 @@ public:
     int64_t NextFrameDeadline() const;
 
 private:
+    static constexpr int64_t kNoReading = INT64_MIN;
+    /// updateRegister's work; gives the counter reading it took, or kNoReading.
+    int64_t RecordWrite(uint8_t reg, uint8_t value);
+    /// The wait of cycledelay, from a reading already taken.
+    void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
     void FlushLocked(int32_t force);
     void CountAndSend(const uint8_t* frame, size_t length);
     void WriteStatisticsLine();

@@ -24,11 +24,20 @@ void TAsidEngine::HoldPriority(WaitPriority priority) {
 }
 
 void TAsidEngine::cycledelay(uint16_t cycles) {
-    const long double waitTicks = static_cast<long double>(perfFrequency_ * cycles) / kCyclesPerSecond;
     const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
     HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
+    WaitFrom(platform_.PerformanceCounter(), cycles, aggressive);
+}
 
-    const int64_t reading = platform_.PerformanceCounter();
+void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
+    const int64_t reading = RecordWrite(reg, value);
+    const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
+    HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
+    WaitFrom(reading != kNoReading ? reading : platform_.PerformanceCounter(), cycles, aggressive);
+}
+
+void TAsidEngine::WaitFrom(int64_t reading, uint16_t cycles, bool aggressive) {
+    const long double waitTicks = static_cast<long double>(perfFrequency_ * cycles) / kCyclesPerSecond;
     // A wait that follows promptly carries on from where the previous one was due to end, so
     // that what the player, a frame or a late wake-up took in between is made up instead of
     // slowing the music down. After a pause of more than a frame the schedule starts afresh.

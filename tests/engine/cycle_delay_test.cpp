@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "fakes.h"
+#include "frame_decoder.h"
 
 namespace hardsid::test {
 namespace {
@@ -114,6 +115,31 @@ TEST(CycleDelay, PromptWaitsCarryOnFromThePreviousTarget) {
         EXPECT_EQ(f.platform.counterReads, c.secondReads);
         EXPECT_TRUE(f.platform.readings.empty());
     }
+}
+
+} // namespace
+} // namespace hardsid::test
+
+namespace hardsid::test {
+namespace {
+
+// The player's write reads the counter once: the frame clock's reading starts the wait.
+TEST(WriteAndWait, OneReadingServesTheClockAndTheWait) {
+    const std::pair<uint8_t, int> cases[] = {{0, 1}, {30, 1}}; // a slot register, and one beyond
+    for (const auto& [reg, reads] : cases) {
+        SCOPED_TRACE(static_cast<int>(reg));
+        EngineFixture f;
+        f.engine.updateRegister(1, 1); // the clock has started; the next frame is 20 ms away
+        f.platform.counterReads = 0;
+        f.engine.WriteAndWait(reg, 7, 0);
+        EXPECT_EQ(f.platform.counterReads, reads);
+    }
+    EngineFixture f;
+    f.platform.readings = {0, 9'994, 9'995, 50'000};
+    f.platform.counterReads = 0;
+    f.engine.WriteAndWait(0, 5, 1000); // the first write: a frame, then 10,000 ticks from reading 0
+    EXPECT_EQ(f.platform.counterReads, 3);
+    EXPECT_EQ(PendingSlots(f.sink.messages.at(0)), (std::vector<std::pair<int, int>>{{0, 5}}));
 }
 
 } // namespace
