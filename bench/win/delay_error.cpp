@@ -10,7 +10,7 @@
 
 #include "bench_clock.h"
 #include "bench_sections.h"
-#include "sample_summary.h"
+#include "tools/asid_monitor/interval_stats.h"
 
 namespace hardsid::bench {
 
@@ -74,10 +74,10 @@ void MeasureMode(BenchContext& context, const char* mode, DWORD aggressive) {
         ::Sleep(kPauseBetweenRowsMs);
         RowFigures row = MeasureRow(calls, plan);
         const double endLateness = row.lateness.back();
-        const SampleSummary e = Summarise(std::move(row.errors));
-        const SampleSummary l = Summarise(std::move(row.lateness));
+        const monitor::IntervalStats e = monitor::SummariseIntervals(row.errors);
+        const monitor::IntervalStats l = monitor::SummariseIntervals(row.lateness);
         std::printf("%-10s %6u %5zu %8.2f %8.2f %8.2f %8.2f %8.2f | %8.2f %8.2f %8.2f %8.2f\n", mode, plan.cycles,
-                    e.count, e.minimum, e.median, e.p99, e.maximum, e.mean, l.median, l.p99, l.maximum, endLateness);
+                    e.count, e.min, e.median, e.p99, e.max, e.mean, l.median, l.p99, l.max, endLateness);
         std::fflush(stdout);
     }
     std::printf("%-10s first HardSID_Delay(0, 0) after load, which sets the priority: %.1f us\n", mode, firstCall);

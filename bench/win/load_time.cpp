@@ -8,7 +8,7 @@
 
 #include "bench_clock.h"
 #include "bench_sections.h"
-#include "sample_summary.h"
+#include "tools/asid_monitor/interval_stats.h"
 
 namespace hardsid::bench {
 
@@ -37,9 +37,9 @@ RecordCounts CountInRecord(const std::string& path) {
 }
 
 void PrintSpan(const char* call, double first, const std::vector<double>& later) {
-    const SampleSummary s = Summarise(later);
+    const monitor::IntervalStats s = monitor::SummariseIntervals(later);
     std::printf("%-12s first %8.2f ms; next %zu: median %8.2f ms, min %8.2f, max %8.2f\n", call, first, s.count,
-                s.median, s.minimum, s.maximum);
+                s.median, s.min, s.max);
 }
 
 } // namespace

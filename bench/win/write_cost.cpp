@@ -6,7 +6,7 @@
 
 #include "bench_clock.h"
 #include "bench_sections.h"
-#include "sample_summary.h"
+#include "tools/asid_monitor/interval_stats.h"
 
 namespace hardsid::bench {
 
@@ -91,15 +91,15 @@ void PrintWriteCost(BenchContext& context) {
                 "no frame due)\n",
                 kBatches, kCallsPerBatch);
     std::printf("%-38s %9s %9s %9s %9s\n", "call", "median", "min", "max", "x QPC");
-    const double counterNs = Summarise(variants.front().samples).median;
+    const double counterNs = monitor::SummariseIntervals(variants.front().samples).median;
     double writeRatio = 0;
     for (const Variant& variant : variants) {
-        const SampleSummary s = Summarise(variant.samples);
+        const monitor::IntervalStats s = monitor::SummariseIntervals(variant.samples);
         const double ratio = s.median / counterNs;
         if (variant.batchNanoseconds == WriteBatch) {
             writeRatio = ratio;
         }
-        std::printf("%-38s %9.1f %9.1f %9.1f %9.2f\n", variant.name, s.median, s.minimum, s.maximum, ratio);
+        std::printf("%-38s %9.1f %9.1f %9.1f %9.2f\n", variant.name, s.median, s.min, s.max, ratio);
     }
     std::printf("HardSID_Write with 0 cycles, no frame due: %.2f x one QueryPerformanceCounter call "
                 "(goal at most 2: %s)\n",
