@@ -76,7 +76,7 @@ void TAsidEngine::FlushLocked(int32_t force) {
     }
     FrameBytes frame;
     const size_t length = EncodeRegisterFrame(slots_.Words(), frame);
-    if (StreamingEnabled.load(std::memory_order_relaxed)) {
+    if (StreamingEnabled.load(std::memory_order_relaxed) && !sinkPaused_) {
         CountAndSend(frame.data(), length);
     }
     // A frame that was not sent is not sent again: its changes count as done.
@@ -118,15 +118,35 @@ void TAsidEngine::LogDroppedFrame() noexcept {
 
 void TAsidEngine::SendGreeting() {
     std::lock_guard guard(lock_);
+    GreetLocked();
+}
+
+void TAsidEngine::GreetLocked() {
     const std::vector<uint8_t> text = BuildDisplayTextMessage(displayText_);
     slots_.MarkAllForGreeting();
+    if (sinkPaused_) {
+        return; // the device that is opened next is greeted when the sink resumes
+    }
     sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
 }
 
 void TAsidEngine::SendStopMessage() {
     std::lock_guard guard(lock_);
-    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    if (!sinkPaused_) {
+        sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    }
+}
+
+void TAsidEngine::PauseSink() {
+    std::lock_guard guard(lock_);
+    sinkPaused_ = true;
+}
+
+void TAsidEngine::ResumeSinkWithGreeting() {
+    std::lock_guard guard(lock_);
+    sinkPaused_ = false;
+    GreetLocked();
 }
 
 void TAsidEngine::StopStreaming() {

@@ -67,6 +67,13 @@ public:
     /// Clears StreamingEnabled and returns once no frame is on its way to the sink, so that
     /// the caller may close or change the device.
     void StopStreaming();
+    /// Holds every message (frames, greetings, the stop message) back from the sink and
+    /// returns once none is on its way, so that the caller may close or replace the device
+    /// behind it while the player goes on; a greeting meanwhile only marks the slots.
+    void PauseSink();
+    /// Lets messages reach the sink again and greets the device there, in one step, so that
+    /// a new device hears the start message before anything else.
+    void ResumeSinkWithGreeting();
 
     void SetDisplayText(std::string_view text);
 
@@ -85,6 +92,7 @@ private:
     void DelayFrom(int64_t reading, uint16_t cycles);
     void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
     void FlushLocked(int32_t force);
+    void GreetLocked();
     void CountAndSend(const uint8_t* frame, size_t length);
     void WriteStatisticsLine();
     void LogDroppedFrame() noexcept;
@@ -102,6 +110,7 @@ private:
     TRegisterSlots slots_;
     int64_t nextFrameDeadline_ = 0;
     bool deadlineStarted_ = false;
+    bool sinkPaused_ = false; // while the device behind the sink changes
     // Counter value at which the player's last wait was due to end (rounded to a tick).
     static constexpr int64_t kNoSchedule = INT64_MIN;
     std::atomic<int64_t> scheduleEnd_{kNoSchedule};
