@@ -397,7 +397,8 @@ TEST_F(DllTest, BuffersComeBackInAPlayerThatNeverDispatches) {
     EXPECT_LE(mostHeld, 8) << "finished buffers are released at the next send";
     EXPECT_EQ(outstanding, 1) << "after a last send only that one is out";
     ASSERT_EQ(usage.size(), 3u);
-    std::printf("committed private memory after 1000 / 3000 frames: %zu / %zu kB\n", usage[0] / 1024, usage[2] / 1024);
+    std::printf("committed private memory after 1000 / 3000 frames: %llu / %llu kB\n",
+                static_cast<unsigned long long>(usage[0] / 1024), static_cast<unsigned long long>(usage[2] / 1024));
     EXPECT_LT(usage[2], usage[0] + 128 * 1024) << "memory flat";
     Unload();
     EXPECT_EQ(double_.ReportLeaks(), 0) << "every header unprepared, every handle closed";
