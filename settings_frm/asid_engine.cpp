@@ -74,9 +74,13 @@ void TAsidEngine::FlushLocked(int32_t force) {
     if (force == 0 && !slots_.AnyPending()) {
         return;
     }
+    const bool streaming = StreamingEnabled.load(std::memory_order_relaxed) && !sinkPaused_;
+    if (streaming && stopped_) {
+        ResumeLocked();
+    }
     FrameBytes frame;
     const size_t length = EncodeRegisterFrame(slots_.Words(), frame);
-    if (StreamingEnabled.load(std::memory_order_relaxed) && !sinkPaused_) {
+    if (streaming) {
         CountAndSend(frame.data(), length);
     }
     // A frame that was not sent is not sent again: its changes count as done.
@@ -127,6 +131,7 @@ void TAsidEngine::GreetLocked() {
     if (sinkPaused_) {
         return; // the device that is opened next is greeted when the sink resumes
     }
+    stopped_ = false;
     sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
 }
