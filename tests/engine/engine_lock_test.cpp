@@ -120,6 +120,9 @@ TEST(EngineLock, NothingReachesAPausedSink) {
             if (value % 11 == 0) {
                 engine.SendStopMessage();
             }
+            if (value % 13 == 0) {
+                engine.StopUntilNextFrame(); // the player is done; its next frame restarts
+            }
         }
     });
     for (int change = 0; change < 300; ++change) {
