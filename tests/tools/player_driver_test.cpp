@@ -278,7 +278,8 @@ TEST(PlayerDriver, GoatTrackerWritesNineCyclesApartAndDelaysTheRestOfTheFrame) {
 }
 
 // VICE-style: short gaps go to the library, longer ones the emulator waits out on its own clock,
-// then it writes with 0 cycles and soft-flushes. Nothing is called at the end.
+// then it writes with 0 cycles and soft-flushes; 50 ms without a write bring its timer's soft
+// flush. It signals no end: only that timer follows the last write.
 TEST(PlayerDriver, ViceWaitsLongGapsItselfAndPassesShortOnes) {
     FakeLibrary library;
     library.devices = 2;
@@ -293,22 +294,24 @@ TEST(PlayerDriver, ViceWaitsLongGapsItselfAndPassesShortOnes) {
     EXPECT_EQ(start.back(), "HardSID_SoftFlush");
 
     library.Forget();
-    driver->Play({{{1000, 1, 1}, {1001, 2, 2}, {70000, 3, 3}, {0, 4, 4}}, 500}, library, 1, {});
-    const std::vector<std::string> names = {"StartOwnClock",     "HardSID_Write",     "WaitOwnClockUntil",
-                                            "HardSID_Write",     "HardSID_SoftFlush", "WaitOwnClockUntil",
-                                            "HardSID_Write",     "HardSID_SoftFlush", "HardSID_Write",
-                                            "WaitOwnClockUntil"};
+    driver->Play({{{1000, 1, 1}, {1001, 2, 2}, {70000, 3, 3}, {0, 4, 4}, {50000, 5, 5}}, 500}, library, 1, {});
+    const std::vector<std::string> names = {
+        "StartOwnClock",     "HardSID_Write",     "WaitOwnClockUntil", "HardSID_Write",     "HardSID_SoftFlush",
+        "WaitOwnClockUntil", "HardSID_SoftFlush", "WaitOwnClockUntil", "HardSID_Write",     "HardSID_SoftFlush",
+        "HardSID_Write",     "WaitOwnClockUntil", "HardSID_Write",     "HardSID_SoftFlush", "WaitOwnClockUntil"};
     ASSERT_EQ(library.Names(), names);
     EXPECT_EQ(library.calls[1].cycles, 1000u);
     EXPECT_EQ(library.calls[2].cycles, 1001u);
     EXPECT_EQ(library.calls[3].cycles, 0u);
-    EXPECT_EQ(library.calls[5].cycles, 70000u);
-    EXPECT_EQ(library.calls[6].cycles, 0u);
-    EXPECT_EQ(library.calls[9].cycles, 500u);
+    EXPECT_EQ(library.calls[5].cycles, 50000u) << "the timer flushes 50 ms after the last write";
+    EXPECT_EQ(library.calls[7].cycles, 20000u);
+    EXPECT_EQ(library.calls[8].cycles, 0u);
+    EXPECT_EQ(library.calls[11].cycles, 50000u) << "exactly 50 ms: the write comes first";
+    EXPECT_EQ(library.calls[14].cycles, 500u);
 
     library.Forget();
     driver->Finish(library);
-    EXPECT_TRUE(library.calls.empty());
+    EXPECT_EQ(library.Names(), (std::vector<std::string>{"WaitOwnClockUntil", "HardSID_SoftFlush"}));
     EXPECT_FALSE(driver->FreesLibrary());
     EXPECT_TRUE(MakePlayerDriver(PlayerFamily::Replay)->FreesLibrary());
 }

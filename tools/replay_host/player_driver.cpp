@@ -232,7 +232,8 @@ private:
 };
 
 // The emulator keeps its own time: it passes the cycles since its previous access, and after
-// a longer idle time, which it waited itself, passes 0 and soft-flushes.
+// a longer idle time, which it waited itself, passes 0 and soft-flushes. Its 1 ms timer also
+// soft-flushes once 50 ms have passed without a write.
 class ViceDriver final : public PlayerDriver {
 public:
     std::string Start(PlayerCalls& calls) override {
@@ -253,31 +254,51 @@ public:
                        const ProgressCallback& progress) override {
         ProgressReporter reporter(progressStep, progress);
         calls.StartOwnClock();
-        uint64_t position = 0;
+        position_ = 0;
         for (const trace::TraceRecord& record : trace.records) {
-            if (record.cycles > kIdleCycles && !reporter.At(position)) {
-                return {position, false};
+            if (record.cycles > kIdleCycles && !reporter.At(position_)) {
+                return {position_, false};
             }
-            position += record.cycles;
+            position_ += record.cycles;
             if (record.cycles > kIdleCycles) {
-                calls.WaitOwnClockUntil(position);
+                IdleFlushBefore(calls, position_);
+                calls.WaitOwnClockUntil(position_);
                 calls.HardSID_Write(kDevice, 0, record.reg, record.value);
                 calls.HardSID_SoftFlush(kDevice);
             } else {
                 calls.HardSID_Write(kDevice, static_cast<uint16_t>(record.cycles & 0xFFFFu), record.reg, record.value);
             }
+            lastWrite_ = position_;
+            idleFlushed_ = false;
         }
-        position += trace.endCycles;
-        calls.WaitOwnClockUntil(position);
-        return {position, true};
+        position_ += trace.endCycles;
+        IdleFlushBefore(calls, position_);
+        calls.WaitOwnClockUntil(position_);
+        return {position_, true};
     }
-    void Finish(PlayerCalls&) override {} // the emulator just exits
+    // The emulator signals no end; it runs on, so its timer still sends the last writes.
+    void Finish(PlayerCalls& calls) override { IdleFlushBefore(calls, lastWrite_ + kIdleFlushCycles + 1); }
     bool FreesLibrary() const noexcept override { return false; }
 
 private:
     static constexpr uint8_t kLockedDevices = 4;
     static constexpr uint8_t kVoice1Control = 4;
     static constexpr uint8_t kLastResetRegister = 0x19;
+    static constexpr uint64_t kIdleFlushCycles = 50'000;
+
+    /// The timer's flush, when the own clock passes 50 ms after the last write before `until`.
+    void IdleFlushBefore(PlayerCalls& calls, uint64_t until) {
+        if (idleFlushed_ || until - lastWrite_ <= kIdleFlushCycles) {
+            return;
+        }
+        calls.WaitOwnClockUntil(lastWrite_ + kIdleFlushCycles);
+        calls.HardSID_SoftFlush(kDevice);
+        idleFlushed_ = true;
+    }
+
+    uint64_t position_ = 0;
+    uint64_t lastWrite_ = 0;
+    bool idleFlushed_ = true; // nothing written yet: nothing to flush
 };
 
 } // namespace
