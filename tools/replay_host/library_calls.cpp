@@ -30,7 +30,7 @@ void LibraryCalls::WaitOwnClockUntil(uint64_t cycles) {
         if (left * static_cast<int64_t>(kCyclesPerSecond) / frequency_.QuadPart > kSpinMicroseconds) {
             ::Sleep(1);
         } else {
-            ::YieldProcessor();
+            YieldProcessor(); // a macro on i686
         }
     }
 }
