@@ -204,15 +204,23 @@ TEST_F(DllTest, ProfileDecidesVersionAndLock) {
     struct Case {
         const char* rule;
         std::optional<DWORD> stored;
+        bool asText; // "1" as REG_SZ: another type counts as missing
         bool profile;
     };
-    const Case cases[] = {{"absent", std::nullopt, false}, {"0", 0, false}, {"1", 1, true}, {"2", 2, false}};
+    const Case cases[] = {{"absent", std::nullopt, false, false}, {"0", 0, false, false},        {"1", 1, false, true},
+                          {"2", 2, false, false},              {"-1", 0xFFFFFFFF, false, false}, {"text", std::nullopt, true, false}};
     const std::string unlock = "(i) Unhandled call to void HardSID_Unlock(deviceID: Byte);";
+    const std::string skipped = "(!) Skipped at start-up: Registry value hardsid_V2 is not a 32-bit number";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
         ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
         if (c.stored) {
             StoreSetting("hardsid_V2", *c.stored);
+        }
+        if (c.asText) {
+            win32::UniqueRegKey key;
+            ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), ERROR_SUCCESS);
+            ASSERT_EQ(::RegSetValueExA(key.get(), "hardsid_V2", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), ERROR_SUCCESS);
         }
         Load();
         EXPECT_EQ(dll_.HardSID_Version(), c.profile ? 0x0207 : 0x0301);
@@ -223,7 +231,9 @@ TEST_F(DllTest, ProfileDecidesVersionAndLock) {
         dll_.HardSID_Unlock(0);
         EXPECT_EQ(dll_.HardSID_Lock(0), 1) << "given back";
         Unload();
-        EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", unlock, "log end"}));
+        const auto expected = c.asText ? std::vector<std::string>{"log start", skipped, unlock, "log end"}
+                                       : std::vector<std::string>{"log start", unlock, "log end"};
+        EXPECT_EQ(LogEntries(Log()), expected);
     }
 }
 
