@@ -70,6 +70,12 @@ HardSidLibrary HardSidLibrary::LoadBesideProgram() {
     Resolve(module, path, "HardSID_Write", calls.HardSID_Write);
     Resolve(module, path, "HardSID_Delay", calls.HardSID_Delay);
     Resolve(module, path, "HardSID_Unlock", calls.HardSID_Unlock);
+    Resolve(module, path, "GetHardSIDCount", calls.GetHardSIDCount);
+    Resolve(module, path, "HardSID_SoftFlush", calls.HardSID_SoftFlush);
+    Resolve(module, path, "HardSID_Read", calls.HardSID_Read);
+    Resolve(module, path, "HardSID_Reset2", calls.HardSID_Reset2);
+    Resolve(module, path, "HardSID_Sync", calls.HardSID_Sync);
+    Resolve(module, path, "MuteHardSID_Line", calls.MuteHardSID_Line);
     return library;
 }
 

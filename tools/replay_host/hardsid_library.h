@@ -33,6 +33,12 @@ struct HardSidEntryPoints {
     void(WINAPI* HardSID_Write)(BYTE device, WORD cycles, BYTE reg, BYTE value) = nullptr;
     void(WINAPI* HardSID_Delay)(BYTE device, WORD cycles) = nullptr;
     void(WINAPI* HardSID_Unlock)(BYTE device) = nullptr;
+    BYTE(WINAPI* GetHardSIDCount)() = nullptr;
+    void(WINAPI* HardSID_SoftFlush)(BYTE device) = nullptr;
+    BYTE(WINAPI* HardSID_Read)(BYTE device, WORD cycles, BYTE reg) = nullptr;
+    void(WINAPI* HardSID_Reset2)(BYTE device, BYTE volume) = nullptr;
+    void(WINAPI* HardSID_Sync)(BYTE device) = nullptr;
+    void(WINAPI* MuteHardSID_Line)(int mute) = nullptr;
 };
 
 class HardSidLibrary {
@@ -43,6 +49,8 @@ public:
 
     const std::string& Path() const noexcept { return path_; }
     const HardSidEntryPoints& Calls() const noexcept { return calls_; }
+    /// Leaves the library loaded until the process ends, as players that never free it do.
+    void KeepLoaded() noexcept { static_cast<void>(module_.release()); }
 
 private:
     static void Free(HMODULE module) noexcept { ::FreeLibrary(module); }

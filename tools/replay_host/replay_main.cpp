@@ -6,11 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "hardsid_library.h"
+#include "library_calls.h"
+#include "player_driver.h"
 #include "progress_line.h"
 #include "replay_options.h"
 #include "tools/trace/trace_file.h"
@@ -24,9 +27,7 @@ using namespace hardsid;
 constexpr int kExitTraceUnreadable = 1;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr int kExitDeviceRefused = 5;
 constexpr int kExitInterrupted = 130;
-constexpr BYTE kDevice = 0;
 constexpr uint64_t kProgressStepCycles = 50'000; // how often Ctrl+C and the line are looked at
 constexpr double kCyclesPerSecond = 1e6;
 
@@ -36,22 +37,10 @@ std::atomic<bool> interrupted{false};
 BOOL WINAPI OnConsoleControl(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         interrupted = true;
-        return TRUE; // stop between two calls, then flush, unlock and free the library
+        return TRUE; // stop between two calls, then end as the player does
     }
     return FALSE;
 }
-
-class LibraryTarget : public replay::ReplayTarget {
-public:
-    explicit LibraryTarget(const replay::HardSidEntryPoints& calls) : calls_(calls) {}
-    void Write(uint16_t cycles, uint8_t reg, uint8_t value) override {
-        calls_.HardSID_Write(kDevice, cycles, reg, value);
-    }
-    void Delay(uint16_t cycles) override { calls_.HardSID_Delay(kDevice, cycles); }
-
-private:
-    const replay::HardSidEntryPoints& calls_;
-};
 
 struct Timing {
     uint64_t cycles = 0;
@@ -59,25 +48,23 @@ struct Timing {
     bool completed = false;
 };
 
-// Everything between load and free of the library; the library is freed when this returns.
-Timing Replay(const trace::Trace& trace, bool quiet) {
-    const replay::HardSidLibrary library = replay::HardSidLibrary::LoadBesideProgram();
-    const replay::HardSidEntryPoints& calls = library.Calls();
-    calls.InitHardSID_Mapper();
-    const WORD version = calls.HardSID_Version();
-    const BYTE devices = calls.HardSID_Devices();
-    std::printf("%s: version %u.%02X, %u device(s)\n", library.Path().c_str(), version >> 8, version & 0xFFu,
-                devices);
-    if (devices == 0 || !calls.HardSID_Lock(kDevice)) {
-        throw replay::LibraryError(kExitDeviceRefused, "device 0 was not granted");
+// Everything between load and free of the library; the library is freed when this returns,
+// unless the player is one that never frees it.
+Timing Replay(const trace::Trace& trace, replay::PlayerFamily family, bool quiet) {
+    replay::HardSidLibrary library = replay::HardSidLibrary::LoadBesideProgram();
+    replay::LibraryCalls calls(library.Calls());
+    const std::unique_ptr<replay::PlayerDriver> player = replay::MakePlayerDriver(family);
+    try {
+        const std::string note = player->Start(calls);
+        std::printf("%s: %s\n", library.Path().c_str(), note.empty() ? "loaded" : note.c_str());
+    } catch (const replay::PlayerRefusal& e) {
+        throw replay::PlayerRefusal(e.ExitCode(), library.Path() + ": " + e.what());
     }
-    calls.HardSID_Flush(kDevice);
 
     const auto start = replay::ProgressLine::Clock::now();
     replay::ProgressLine line(stdout, trace::NominalCycles(trace), start);
-    LibraryTarget target(calls);
     const replay::ReplayOutcome outcome =
-        replay::ReplayTrace(trace, target, kProgressStepCycles, [&](uint64_t position) {
+        player->Play(trace, calls, kProgressStepCycles, [&](uint64_t position) {
             if (!quiet) {
                 line.Update(position);
             }
@@ -87,8 +74,10 @@ Timing Replay(const trace::Trace& trace, bool quiet) {
     if (!quiet) {
         line.Finish(outcome.cycles);
     }
-    calls.HardSID_Flush(kDevice);
-    calls.HardSID_Unlock(kDevice);
+    player->Finish(calls);
+    if (!player->FreesLibrary()) {
+        library.KeepLoaded();
+    }
     return {outcome.cycles, std::chrono::duration<double>(end - start).count(), outcome.completed};
 }
 
@@ -121,14 +110,20 @@ int main(int argc, char** argv) {
     std::printf("trace: %s, %zu writes, %.3f s\n",
                 options.tracePath.empty() ? "default tune" : options.tracePath.c_str(), trace.records.size(),
                 nominal);
+    if (options.player != replay::PlayerFamily::Replay) {
+        std::printf("player: %s-style calls\n", replay::PlayerFamilyName(options.player));
+    }
 
     // A library that fails to load must give an error code, not a system dialog box.
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     Timing timing;
     try {
-        timing = Replay(trace, options.quiet);
+        timing = Replay(trace, options.player, options.quiet);
     } catch (const replay::LibraryError& e) {
+        std::fprintf(stderr, "replay_host: %s\n", e.what());
+        return e.ExitCode();
+    } catch (const replay::PlayerRefusal& e) {
         std::fprintf(stderr, "replay_host: %s\n", e.what());
         return e.ExitCode();
     } catch (const std::exception& e) {

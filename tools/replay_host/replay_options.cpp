@@ -35,6 +35,15 @@ ReplayOptions ParseReplayOptions(const std::vector<std::string>& args) {
                 throw std::invalid_argument("--seconds needs a value");
             }
             options.maxCycles = ParseSeconds(args[++i]);
+        } else if (arg == "--as") {
+            if (i + 1 == args.size()) {
+                throw std::invalid_argument("--as needs a player: sidplayfp, goattracker or vice");
+            }
+            const std::optional<PlayerFamily> player = ParsePlayerFamily(args[++i]);
+            if (!player) {
+                throw std::invalid_argument("--as knows sidplayfp, goattracker, vice and replay, not '" + args[i] + "'");
+            }
+            options.player = *player;
         } else if (arg == "--quiet") {
             options.quiet = true;
         } else if (arg == "--help" || arg == "-h") {
