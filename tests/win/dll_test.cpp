@@ -260,11 +260,12 @@ TEST_F(DllTest, ReadOnDeviceZeroWaitsInTheProfile) {
     StreamToDevice();
     StoreSetting("hardsid_V2", 1);
     Load();
-    dll_.HardSID_Write(0, 0, 1, 0x21);
+    // Timed from before the first write: the reads' waits carry on from that write's schedule.
+    const size_t framesBefore = Frames().size();
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
-    const size_t framesBefore = Frames().size();
+    dll_.HardSID_Write(0, 0, 1, 0x21);
     constexpr int kPlayCalls = 50;
     for (int i = 0; i < kPlayCalls; ++i) {
         EXPECT_EQ(dll_.HardSID_Read(0, 19000, 1), i == 0 ? 0x21 : static_cast<BYTE>(i - 1));
