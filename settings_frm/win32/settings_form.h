@@ -14,6 +14,7 @@
 #include "settings_frm/win32/win_platform.h"
 #include "uCiaTrayIcon/cia_tray.h"
 #include "win32/component.h"
+#include "win32/window_owner.h"
 
 namespace hardsid {
 
@@ -65,7 +66,7 @@ public:
     void FormKeyDown(WORD key);
 
     /// The dialog window and its controls (by resource identifier).
-    HWND Handle() const noexcept { return dialog_; }
+    HWND Handle() const noexcept { return dialog_.get(); }
     HWND Control(int id) const noexcept;
 
 private:
@@ -90,9 +91,9 @@ private:
     void SaveSetting(const char* name, int32_t value);
 
     win32::TSettingsStore store_;
-    HWND dialog_ = nullptr;
-    HWND pages_[2] = {};
-    HFONT titleFont_ = nullptr;
+    win32::UniqueFont titleFont_;  // outlives the windows that use it
+    win32::UniqueWindow dialog_;
+    win32::UniqueWindow pages_[2]; // children of the dialog, destroyed before it
     bool checked_[2] = {}; // reopen, aggressive: kept here too, so they work without a dialog
     bool shownBefore_ = false;
     bool logStarted_ = false;
