@@ -8,7 +8,7 @@
 namespace hardsid::win32 {
 namespace {
 
-LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     auto* handler = reinterpret_cast<IWindowHandler*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (handler == nullptr) {
         return ::DefWindowProcA(window, message, wParam, lParam);

@@ -11,7 +11,7 @@ struct Release {
     HWND window;
 };
 
-DWORD WINAPI ReleaseWhenTheHolderIsBack(void* context) {
+DWORD WINAPI ReleaseWhenTheHolderIsBack(void* context) noexcept {
     const Release release = *static_cast<Release*>(context);
     delete static_cast<Release*>(context);
     // Answered by the holding thread's next wait for messages (or at once when it is gone).

@@ -106,7 +106,7 @@ void TfrmSettings::DestroyDialogWindow() noexcept {
     titleFont_.reset(); // a dialog left to another thread is hidden and never paints again
 }
 
-INT_PTR CALLBACK TfrmSettings::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TfrmSettings::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         return TRUE;

@@ -29,7 +29,12 @@ TfrmSettings::TfrmSettings(win32::TSettingsStore store, TCiaTray::NotifyIconFunc
 }
 
 TfrmSettings::~TfrmSettings() {
-    FormDestroy();
+    // Reached from the system's unload notification: nothing may escape it.
+    try {
+        FormDestroy();
+    } catch (...) {
+        CloseLog();
+    }
     DestroyDialogWindow();
 }
 

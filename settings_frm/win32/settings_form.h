@@ -70,7 +70,7 @@ public:
     HWND Control(int id) const noexcept;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateDialogWindow();
     void DestroyDialogWindow() noexcept;
