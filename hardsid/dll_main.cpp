@@ -10,6 +10,8 @@ namespace hardsid {
 
 TAsidEngine* LibraryEngine() noexcept { return frmSettings; }
 
+bool HardSID2Profile() noexcept { return frmSettings != nullptr && frmSettings->HardSID2Profile(); }
+
 } // namespace hardsid
 
 namespace __gnu_cxx {

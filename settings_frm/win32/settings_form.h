@@ -61,9 +61,14 @@ public:
     void cbMidiOutChange();
     void cbReopenClick();
     void SetAggressive();
+    void cbHardSID2Click();
     void trayClick();
     bool FormCloseQuery();
     void FormKeyDown(WORD key);
+
+    /// Whether the library acts as a HardSID 2 driver: the stored choice at load. A player
+    /// asks for the version once, so a change of the box applies at the next load.
+    bool HardSID2Profile() const noexcept { return hardSID2Profile_; }
 
     /// The dialog window and its controls (by resource identifier).
     HWND Handle() const noexcept { return dialog_.get(); }
@@ -94,7 +99,8 @@ private:
     win32::UniqueFont titleFont_;  // outlives the windows that use it
     win32::UniqueWindow dialog_;
     win32::UniqueWindow pages_[2]; // children of the dialog, destroyed before it
-    bool checked_[2] = {}; // reopen, aggressive: kept here too, so they work without a dialog
+    bool checked_[3] = {}; // reopen, aggressive, HardSID 2: kept here too, so they work without a dialog
+    bool hardSID2Profile_ = false;
     bool shownBefore_ = false;
     bool logStarted_ = false;
     bool startingUp_ = true; // until FormCreate has run
