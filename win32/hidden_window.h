@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Hidden windows that receive posted notices (MIDI completions, tray clicks) for an owner
-// object, and whose class and procedure never outlive the library that made them.
+// object, and whose procedure never outlives the library that made them.
 #pragma once
 
 #include <windows.h>

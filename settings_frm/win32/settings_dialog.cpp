@@ -90,8 +90,9 @@ void TfrmSettings::CreateDialogWindow() {
         }
         ::SetWindowPos(pages_[i].get(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top, 0);
     }
-    titleFont_.reset(::CreateFontA(-kTitleFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
+    titleFont_.reset(::CreateFontA(-kTitleFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                   "Arial"));
     ::SendMessageA(Control(IDC_LABEL3), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
 }
 
