@@ -17,6 +17,10 @@ void TInFlightList::Add(TMyMidiHdr* message) noexcept {
 
 void TInFlightList::Remove(TMyMidiHdr* message) noexcept {
     Guard guard(lock_);
+    Unlink(message);
+}
+
+void TInFlightList::Unlink(TMyMidiHdr* message) noexcept {
     if (message->Previous != nullptr) {
         message->Previous->Next = message->Next;
     } else {
@@ -31,6 +35,35 @@ void TInFlightList::Remove(TMyMidiHdr* message) noexcept {
 TMyMidiHdr* TInFlightList::TakeAll() noexcept {
     Guard guard(lock_);
     return std::exchange(head_, nullptr);
+}
+
+TMyMidiHdr* TInFlightList::TakeFinished() noexcept {
+    Guard guard(lock_);
+    TMyMidiHdr* taken = nullptr;
+    for (TMyMidiHdr* message = head_; message != nullptr;) {
+        TMyMidiHdr* next = message->Next;
+        if (message->Finished()) {
+            Unlink(message);
+            message->Next = taken;
+            taken = message;
+        }
+        message = next;
+    }
+    return taken;
+}
+
+TMyMidiHdr* TInFlightList::TakeFinished(const MIDIHDR* header) noexcept {
+    Guard guard(lock_);
+    for (TMyMidiHdr* message = head_; message != nullptr; message = message->Next) {
+        if (message->Header() == header) {
+            if (!message->Finished()) {
+                return nullptr;
+            }
+            Unlink(message);
+            return message;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace hardsid

@@ -31,8 +31,17 @@ public:
     }
     /// Empties the list and gives its first message; follow Next for the rest.
     TMyMidiHdr* TakeAll() noexcept;
+    /// Takes every message that the driver has finished with out of the list and gives the
+    /// first; follow Next for the rest.
+    TMyMidiHdr* TakeFinished() noexcept;
+    /// Takes the listed message whose header is at that address, when the driver has finished
+    /// with it; nullptr otherwise (released already, or the address now belongs to a message
+    /// still on its way).
+    TMyMidiHdr* TakeFinished(const MIDIHDR* header) noexcept;
 
 private:
+    void Unlink(TMyMidiHdr* message) noexcept;
+
     class Guard {
     public:
         explicit Guard(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }

@@ -26,9 +26,11 @@ public:
     MIDIHDR* Header() const noexcept { return static_cast<MIDIHDR*>(HeaderBlock.get()); }
     uint8_t* Data() const noexcept { return static_cast<uint8_t*>(DataBlock.get()); }
 
-    /// The owner of a header, from the header's dwUser.
-    static TMyMidiHdr* FromHeader(const MIDIHDR* header) noexcept {
-        return reinterpret_cast<TMyMidiHdr*>(header->dwUser);
+    /// The driver is done with the message and no longer queues it: it may be released.
+    bool Finished() const noexcept {
+        // The driver's thread sets the flags; what it wrote before them is visible after.
+        const DWORD flags = std::atomic_ref<DWORD>(Header()->dwFlags).load(std::memory_order_acquire);
+        return (flags & (MHDR_DONE | MHDR_INQUEUE)) == MHDR_DONE;
     }
 
     /// Messages allocated and not yet released, in this process: what a leak would leave.

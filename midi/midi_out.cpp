@@ -102,13 +102,11 @@ bool TMidiOutput::Close() noexcept {
     if (!IsOpen()) {
         return false;
     }
-    const HMIDIOUT device = deviceHandle_.release();
-    // midiOutClose refuses while long messages are queued: the reset hands them all back.
-    ::midiOutReset(device);
     // Unprepared with the handle that prepared them; their notices may come after it is gone.
-    inFlight_.ForEach(
-        [device](TMyMidiHdr& message) { ::midiOutUnprepareHeader(device, message.Header(), sizeof(MIDIHDR)); });
-    return !MidiFailed(::midiOutClose(device));
+    return !MidiFailed(win32::ResetAndCloseMidiOut(deviceHandle_.release(), [this](HMIDIOUT device) noexcept {
+        inFlight_.ForEach(
+            [device](TMyMidiHdr& message) { ::midiOutUnprepareHeader(device, message.Header(), sizeof(MIDIHDR)); });
+    }));
 }
 
 void TMidiOutput::SendShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {

@@ -14,7 +14,6 @@
 #include "midi_callback.h"
 #include "midi_event.h"
 #include "midi_out_error.h"
-#include "settings_frm/engine_platform.h"
 #include "win32/component.h"
 #include "win32/hidden_window.h"
 #include "win32/unique_midi_out.h"
@@ -32,7 +31,7 @@ struct TMidiOutCaps {
     bool operator==(const TMidiOutCaps&) const = default;
 };
 
-class TMidiOutput : public TComponent, public ISysExSink, private win32::IWindowHandler {
+class TMidiOutput : public TComponent, private win32::IWindowHandler {
 public:
     /// Counts the devices and creates the hidden NotifyWindow on the calling thread, whose
     /// message dispatching releases finished long messages from then on.
@@ -69,8 +68,9 @@ public:
     /// Throws EmidioutputError with the driver's text when refused.
     virtual void SendShortMessage(uint8_t status, uint8_t data1, uint8_t data2);
     /// Queues a copy of the bytes and returns; a message that cannot be queued is lost
-    /// without a word. Onmidioutput fires once the driver is done with it.
-    void SendLongMessage(const uint8_t* data, uint16_t length) noexcept override;
+    /// without a word. First releases, on the calling thread, every earlier message that the
+    /// driver has finished with, so that a thread that never dispatches messages holds few.
+    void SendLongMessage(const uint8_t* data, uint16_t length) noexcept;
 
     /// Waits until the driver is done with every long message in flight, at most timeout
     /// milliseconds; true when it is. Safe from any thread: it looks at the headers only.
@@ -79,13 +79,18 @@ public:
     /// The system's text for a MIDI result code, or "Specified error number is out of range".
     static std::string ErrorText(uint16_t code);
 
-    /// Raised with the port as sender after a finished long message has been released.
+    /// Raised on the port's thread, once per completion notice, with the port as sender;
+    /// the message of the notice has been released by then (by the notice, or before it
+    /// by a later send).
     TNotifyEvent Onmidioutput;
 
 private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     LRESULT NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    void ReleaseMessage(TMyMidiHdr* message) noexcept;
+    /// Unprepares a message taken out of the in-flight list and frees it.
+    void Release(TMyMidiHdr* message) noexcept;
+    /// Releases every message that the driver has finished with, on the calling thread.
+    void ReleaseFinished() noexcept;
     void ReleaseInFlight() noexcept;
 
     win32::THiddenWindow notifyWindow_;

@@ -12,6 +12,9 @@ void TMidiOutput::SendLongMessage(const uint8_t* data, uint16_t length) noexcept
     if (length == 0) {
         return; // nothing to carry: no header
     }
+    // A player that never dispatches messages never sees the notices: what the driver has
+    // finished with is released here, before each send, so that only a handful stay held.
+    ReleaseFinished();
     try {
         auto message = std::make_unique<TMyMidiHdr>(length);
         std::memcpy(message->Data(), data, length);
@@ -30,7 +33,7 @@ void TMidiOutput::SendLongMessage(const uint8_t* data, uint16_t length) noexcept
             inFlight_.Remove(message.get());
             return;
         }
-        message.release(); // the driver holds it until its MM_MOM_DONE
+        message.release(); // the driver holds it until it marks it done
     } catch (...) {
         // Out of memory: the frame is lost, as a refused one is.
     }
@@ -44,10 +47,13 @@ LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) n
     if (message != MM_MOM_DONE) {
         return ::DefWindowProcA(notifyWindow_.get(), message, wParam, lParam);
     }
-    auto* header = reinterpret_cast<MIDIHDR*>(lParam);
-    // Refused when the device was closed or changed since: the message goes all the same.
-    ::midiOutUnprepareHeader(deviceHandle_.get(), header, sizeof(MIDIHDR));
-    ReleaseMessage(TMyMidiHdr::FromHeader(header));
+    // The notice names a header by its address alone. The sender may have released that
+    // message already, and a later message may have been given the same address: only a
+    // listed message that the driver has finished with is released here. Either way the
+    // message of this notice has been released when the event fires.
+    if (TMyMidiHdr* finished = inFlight_.TakeFinished(reinterpret_cast<const MIDIHDR*>(lParam))) {
+        Release(finished);
+    }
     if (Onmidioutput) {
         try {
             Onmidioutput(this);
@@ -58,9 +64,19 @@ LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) n
     return 0;
 }
 
-void TMidiOutput::ReleaseMessage(TMyMidiHdr* message) noexcept {
-    inFlight_.Remove(message);
+void TMidiOutput::Release(TMyMidiHdr* message) noexcept {
+    // Refused when the device was closed or changed since: the message goes all the same.
+    ::midiOutUnprepareHeader(deviceHandle_.get(), message->Header(), sizeof(MIDIHDR));
     delete message;
+}
+
+void TMidiOutput::ReleaseFinished() noexcept {
+    TMyMidiHdr* message = inFlight_.TakeFinished();
+    while (message != nullptr) {
+        TMyMidiHdr* next = message->Next;
+        Release(message);
+        message = next;
+    }
 }
 
 void TMidiOutput::ReleaseInFlight() noexcept {

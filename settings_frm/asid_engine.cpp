@@ -33,9 +33,7 @@ void TAsidEngine::ResetStatistics() {
     statsStart_ = platform_.PerformanceCounter();
 }
 
-void TAsidEngine::updateRegister(uint8_t reg, uint8_t value) { RecordWrite(reg, value); }
-
-int64_t TAsidEngine::RecordWrite(uint8_t reg, uint8_t value) {
+int64_t TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
     if (reg >= kSlotCount) {
         return kNoReading;
     }
@@ -51,10 +49,20 @@ int64_t TAsidEngine::RecordWrite(uint8_t reg, uint8_t value) {
         return now;
     }
     // The deadlines form a fixed grid from the first write: the clock never drifts with the
-    // moments at which writes arrive, and catches up one frame per write after a pause.
+    // moments at which writes arrive, and catches up one frame per write after a short lag.
+    // After a longer pause it skips to the last grid point at or before now instead, so that
+    // no more than kMostCatchUpFrames frames go out back to back.
+    if (framePeriod_ > 0 && now - nextFrameDeadline_ >= kMostCatchUpFrames * framePeriod_) {
+        nextFrameDeadline_ += (now - nextFrameDeadline_) / framePeriod_ * framePeriod_;
+    }
     nextFrameDeadline_ += framePeriod_;
     FlushLocked(1);
     return now;
+}
+
+void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
+    const int64_t reading = updateRegister(reg, value);
+    DelayFrom(reading != kNoReading ? reading : platform_.PerformanceCounter(), cycles);
 }
 
 void TAsidEngine::FlushBuffer(int32_t force) {
@@ -66,7 +74,7 @@ void TAsidEngine::FlushLocked(int32_t force) {
     if (force == 0 && !slots_.AnyPending()) {
         return;
     }
-    const bool streaming = StreamingEnabled.load(std::memory_order_relaxed);
+    const bool streaming = StreamingEnabled.load(std::memory_order_relaxed) && !sinkPaused_;
     if (streaming && stopped_) {
         ResumeLocked();
     }
@@ -114,8 +122,15 @@ void TAsidEngine::LogDroppedFrame() noexcept {
 
 void TAsidEngine::SendGreeting() {
     std::lock_guard guard(lock_);
+    GreetLocked();
+}
+
+void TAsidEngine::GreetLocked() {
     const std::vector<uint8_t> text = BuildDisplayTextMessage(displayText_);
     slots_.MarkAllForGreeting();
+    if (sinkPaused_) {
+        return; // the device that is opened next is greeted when the sink resumes
+    }
     stopped_ = false;
     sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
@@ -123,7 +138,20 @@ void TAsidEngine::SendGreeting() {
 
 void TAsidEngine::SendStopMessage() {
     std::lock_guard guard(lock_);
-    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    if (!sinkPaused_) {
+        sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    }
+}
+
+void TAsidEngine::PauseSink() {
+    std::lock_guard guard(lock_);
+    sinkPaused_ = true;
+}
+
+void TAsidEngine::ResumeSinkWithGreeting() {
+    std::lock_guard guard(lock_);
+    sinkPaused_ = false;
+    GreetLocked();
 }
 
 void TAsidEngine::StopStreaming() {
@@ -136,41 +164,6 @@ void TAsidEngine::SetDisplayText(std::string_view text) {
     std::string copy(text);
     std::lock_guard guard(lock_);
     displayText_.swap(copy);
-}
-
-std::string TAsidEngine::DisplayText() const {
-    std::lock_guard guard(lock_);
-    return displayText_;
-}
-
-SlotWords TAsidEngine::SidSlots() const {
-    std::lock_guard guard(lock_);
-    return slots_.Words();
-}
-
-int32_t TAsidEngine::FrameCount() const {
-    std::lock_guard guard(lock_);
-    return frameCount_;
-}
-
-uint32_t TAsidEngine::ByteTotal() const {
-    std::lock_guard guard(lock_);
-    return byteTotal_;
-}
-
-int64_t TAsidEngine::StatsStart() const {
-    std::lock_guard guard(lock_);
-    return statsStart_;
-}
-
-bool TAsidEngine::DeadlineStarted() const {
-    std::lock_guard guard(lock_);
-    return deadlineStarted_;
-}
-
-int64_t TAsidEngine::NextFrameDeadline() const {
-    std::lock_guard guard(lock_);
-    return nextFrameDeadline_;
 }
 
 } // namespace hardsid

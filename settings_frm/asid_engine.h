@@ -19,6 +19,8 @@ namespace hardsid {
 
 inline constexpr const char* kDefaultDisplayText = "Tibbo says you rock! And have a huge LCD!";
 inline constexpr int32_t kFramesPerStatisticsLine = 100;
+/// Frames that a write may send back to back when the clock catches up after a pause.
+inline constexpr int64_t kMostCatchUpFrames = 8;
 
 class TAsidEngine {
 public:
@@ -42,15 +44,17 @@ public:
     void ResetStatistics();
 
     // --- the engine ---
-    /// Records a SID register write and sends a frame when the 20 ms clock says so.
-    void updateRegister(uint8_t reg, uint8_t value);
+    /// Records a SID register write and sends a frame when the 20 ms clock says so. Gives
+    /// the counter reading that the clock took, or kNoReading for a register it ignores.
+    int64_t updateRegister(uint8_t reg, uint8_t value);
+    static constexpr int64_t kNoReading = INT64_MIN;
     /// Builds a frame of the pending slots (with force, even of none) and sends it while
     /// streaming is enabled; clears every pending mark.
     void FlushBuffer(int32_t force);
     /// Sends the start and display-text messages and marks every slot pending with value 0.
     void SendGreeting();
-    /// The player's write on device 0: updateRegister, then cycledelay counted from the same
-    /// counter reading, so that one reading serves both.
+    /// The player's write on device 0: updateRegister, then the cycle delay counted from the
+    /// same counter reading, so that one reading serves both.
     void WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles);
     /// Sends the stop message, before the device is closed.
     void SendStopMessage();
@@ -67,9 +71,15 @@ public:
     /// Clears StreamingEnabled and returns once no frame is on its way to the sink, so that
     /// the caller may close or change the device.
     void StopStreaming();
+    /// Holds every message (frames, greetings, the stop message) back from the sink and
+    /// returns once none is on its way, so that the caller may close or replace the device
+    /// behind it while the player goes on; a greeting meanwhile only marks the slots.
+    void PauseSink();
+    /// Lets messages reach the sink again and greets the device there, in one step, so that
+    /// a new device hears the start message before anything else.
+    void ResumeSinkWithGreeting();
 
     void SetDisplayText(std::string_view text);
-    std::string DisplayText() const;
 
     // --- flags that the settings window and the entry points set (single bytes) ---
     std::atomic<uint8_t> DebugFlag{0};
@@ -79,20 +89,14 @@ public:
     // --- read-only views ---
     int64_t PerfFrequency() const noexcept { return perfFrequency_; }
     int64_t FramePeriod() const noexcept { return framePeriod_; }
-    SlotWords SidSlots() const;
-    int32_t FrameCount() const;
-    uint32_t ByteTotal() const;
-    int64_t StatsStart() const;
-    bool DeadlineStarted() const;
-    int64_t NextFrameDeadline() const;
 
 private:
-    static constexpr int64_t kNoReading = INT64_MIN;
-    /// updateRegister's work; gives the counter reading it took, or kNoReading.
-    int64_t RecordWrite(uint8_t reg, uint8_t value);
-    /// The wait of cycledelay, from a reading already taken.
+    friend class EngineProbe; // the unit tests' view of the state below
+    /// cycledelay from a counter reading already taken.
+    void DelayFrom(int64_t reading, uint16_t cycles);
     void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
     void FlushLocked(int32_t force);
+    void GreetLocked();
     /// Before the first frame after a stop: the start and display-text messages, every slot.
     void ResumeLocked();
     void CountAndSend(const uint8_t* frame, size_t length);
@@ -112,6 +116,7 @@ private:
     TRegisterSlots slots_;
     int64_t nextFrameDeadline_ = 0;
     bool deadlineStarted_ = false;
+    bool sinkPaused_ = false; // while the device behind the sink changes
     // Counter value at which the player's last wait was due to end (rounded to a tick).
     static constexpr int64_t kNoSchedule = INT64_MIN;
     std::atomic<int64_t> scheduleEnd_{kNoSchedule};

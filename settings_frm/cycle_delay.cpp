@@ -23,17 +23,12 @@ void TAsidEngine::HoldPriority(WaitPriority priority) {
     platform_.SetThreadWord(held);
 }
 
-void TAsidEngine::cycledelay(uint16_t cycles) {
-    const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
-    HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
-    WaitFrom(platform_.PerformanceCounter(), cycles, aggressive);
-}
+void TAsidEngine::cycledelay(uint16_t cycles) { DelayFrom(platform_.PerformanceCounter(), cycles); }
 
-void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
-    const int64_t reading = RecordWrite(reg, value);
+void TAsidEngine::DelayFrom(int64_t reading, uint16_t cycles) {
     const bool aggressive = AggressiveWait.load(std::memory_order_relaxed);
     HoldPriority(aggressive ? WaitPriority::TimeCritical : WaitPriority::AboveNormal);
-    WaitFrom(reading != kNoReading ? reading : platform_.PerformanceCounter(), cycles, aggressive);
+    WaitFrom(reading, cycles, aggressive);
 }
 
 void TAsidEngine::WaitFrom(int64_t reading, uint16_t cycles, bool aggressive) {

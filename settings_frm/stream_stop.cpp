@@ -10,7 +10,7 @@ namespace hardsid {
 
 void TAsidEngine::StopUntilNextFrame() {
     std::lock_guard guard(lock_);
-    if (stopped_ || !StreamingEnabled.load(std::memory_order_relaxed)) {
+    if (stopped_ || !StreamingEnabled.load(std::memory_order_relaxed) || sinkPaused_) {
         return;
     }
     sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));

@@ -9,14 +9,22 @@
 
 namespace hardsid::win32 {
 
-namespace detail {
-// midiOutClose refuses while long messages are queued; a reset hands them back first.
-inline void ResetAndCloseMidiOut(HMIDIOUT device) noexcept {
+/// Closes a device that may still have long messages queued: midiOutClose refuses while any
+/// is, so a reset hands them all back first. beforeClose(device) runs between the two, while
+/// the handle still works (to unprepare the headers handed back). Gives midiOutClose's result.
+template <typename BeforeClose>
+MMRESULT ResetAndCloseMidiOut(HMIDIOUT device, BeforeClose&& beforeClose) noexcept {
     ::midiOutReset(device);
-    ::midiOutClose(device);
+    beforeClose(device);
+    return ::midiOutClose(device);
+}
+
+namespace detail {
+inline void CloseMidiOut(HMIDIOUT device) noexcept {
+    ResetAndCloseMidiOut(device, [](HMIDIOUT) noexcept {});
 }
 } // namespace detail
 
-using UniqueMidiOut = UniqueAny<HMIDIOUT, detail::ResetAndCloseMidiOut, nullptr>;
+using UniqueMidiOut = UniqueAny<HMIDIOUT, detail::CloseMidiOut, nullptr>;
 
 } // namespace hardsid::win32

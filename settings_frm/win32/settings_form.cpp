@@ -143,6 +143,7 @@ void TfrmSettings::SayGoodbyeToDevice() noexcept {
 void TfrmSettings::FormDestroy() {
     StopStreaming();
     SayGoodbyeToDevice();
+    PauseSink(); // the player's thread may still set a caption
     portSink_.port = nullptr;
     delete MidiOut; // closes the device
     MidiOut = nullptr;

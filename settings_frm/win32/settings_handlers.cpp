@@ -32,7 +32,9 @@ void TfrmSettings::SaveSetting(const char* name, int32_t value) {
 }
 
 // No frame leaves while the device changes: streaming stops before the old device closes
-// and starts again once the new one is open, greeted and saved.
+// and starts again once the new one is open, greeted and saved. The player's thread may be
+// sending meanwhile (a caption's greeting): the engine holds every message back from the
+// port while its handle is closed and replaced.
 void TfrmSettings::cbMidiOutChange() {
     const auto selected = static_cast<int32_t>(::SendMessageA(Control(IDC_MIDIOUT), CB_GETCURSEL, 0, 0));
     if (selected < 0 || MidiOut == nullptr) {
@@ -40,10 +42,11 @@ void TfrmSettings::cbMidiOutChange() {
     }
     StopStreaming();
     SayGoodbyeToDevice();
+    PauseSink();
     MidiOut->Close();
-    MidiOut->SetDeviceID(selected);
+    MidiOut->SetDeviceID(selected); // on failure the sink stays paused: no device, no messages
     MidiOut->Open(); // a device that cannot be opened is no error: the frames go nowhere
-    SendGreeting();
+    ResumeSinkWithGreeting();
     SaveSetting(win32::kSettingMidiOut, MidiOut->DeviceID());
     StreamingEnabled = true;
 }

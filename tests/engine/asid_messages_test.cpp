@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine_probe.h"
 #include "fakes.h"
 #include "settings_frm/asid_messages.h"
 
@@ -111,8 +112,8 @@ TEST(Greeting, IsSentWithStreamingOffAndKeepsTheText) {
     f.engine.SendGreeting();
     ASSERT_EQ(f.sink.messages.size(), 2u);
     EXPECT_EQ(f.sink.messages[1].size(), std::string(kDefaultDisplayText).size() + 4);
-    EXPECT_EQ(f.engine.DisplayText(), kDefaultDisplayText);
-    for (const uint16_t word : f.engine.SidSlots()) {
+    EXPECT_EQ(EngineProbe(f.engine).DisplayText(), kDefaultDisplayText);
+    for (const uint16_t word : EngineProbe(f.engine).SidSlots()) {
         EXPECT_EQ(word, kSlotPending);
     }
 }
@@ -121,13 +122,13 @@ TEST(Flush, WithoutForceAndNothingPendingChangesNothing) {
     EngineFixture f;
     f.engine.FlushBuffer(0);
     EXPECT_TRUE(f.sink.messages.empty());
-    EXPECT_EQ(f.engine.FrameCount(), 0);
-    EXPECT_EQ(f.engine.ByteTotal(), 0u);
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 0);
+    EXPECT_EQ(EngineProbe(f.engine).ByteTotal(), 0u);
 
     f.engine.FlushBuffer(1);
     ASSERT_EQ(f.sink.messages.size(), 1u);
     EXPECT_EQ(f.sink.messages[0].size(), 12u);
-    EXPECT_EQ(f.engine.ByteTotal(), 12u);
+    EXPECT_EQ(EngineProbe(f.engine).ByteTotal(), 12u);
 }
 
 // Streaming off: frames are built and their marks cleared, but nothing is sent or counted.
@@ -136,8 +137,8 @@ TEST(Flush, WithStreamingOffClearsMarksAndSendsNothing) {
     f.engine.updateRegister(1, 0x22);
     f.engine.FlushBuffer(1);
     EXPECT_TRUE(f.sink.messages.empty());
-    EXPECT_EQ(f.engine.FrameCount(), 0);
-    EXPECT_EQ(f.engine.SidSlots()[1], 0x22);
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 0);
+    EXPECT_EQ(EngineProbe(f.engine).SidSlots()[1], 0x22);
 
     f.engine.StreamingEnabled = true;
     f.engine.FlushBuffer(1);

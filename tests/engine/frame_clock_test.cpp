@@ -3,6 +3,7 @@
 // accepted write.
 #include <gtest/gtest.h>
 
+#include "engine_probe.h"
 #include "fakes.h"
 #include "frame_decoder.h"
 
@@ -32,10 +33,10 @@ TEST(FrameClock, FirstWriteSendsAFrameAtOnce) {
     ClockFixture f;
     EXPECT_EQ(f.WriteAt(5'000'000, 0, 5), 1u);
     EXPECT_EQ(PendingSlots(f.sink.messages.back()), (std::vector<std::pair<int, int>>{{0, 5}}));
-    EXPECT_EQ(f.engine.NextFrameDeadline(), 5'000'000 + ClockFixture::kPeriod);
+    EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), 5'000'000 + ClockFixture::kPeriod);
 
     EXPECT_EQ(f.WriteAt(5'000'001, 0, 5), 0u);
-    EXPECT_EQ(f.engine.SidSlots()[0], 5) << "a repeated value marks nothing";
+    EXPECT_EQ(EngineProbe(f.engine).SidSlots()[0], 5) << "a repeated value marks nothing";
 }
 
 TEST(FrameClock, DeadlinesFormAGridFromTheFirstWrite) {
@@ -66,19 +67,53 @@ TEST(FrameClock, CatchesUpOneFramePerWriteAfterAPause) {
         EXPECT_EQ(f.WriteAt(now, 0, static_cast<uint8_t>(i)), 1u) << "write " << i;
     }
     EXPECT_EQ(f.WriteAt(now, 0, 9), 0u);
-    EXPECT_EQ(f.engine.NextFrameDeadline(), 7 * p);
+    EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), 7 * p);
+}
+
+// A lag of 8 periods or more no longer sends one frame per period missed: the deadline
+// moves on by whole periods to the last grid point at or before the present, so at most 8
+// frames go out back to back, and after a long pause one.
+TEST(FrameClock, CatchUpAfterALongPauseIsBounded) {
+    const int64_t p = ClockFixture::kPeriod;
+    const struct {
+        int64_t lagTenths; // periods behind the deadline, in tenths
+        size_t frames;
+        int64_t gridPointsToNextDeadline; // from the first deadline after the catch-up
+    } cases[] = {
+        {75, 8, 8},     // short lag: every missed period still sends its frame
+        {80, 1, 9},     // on a grid point: that point is due, the next one is ahead
+        {90, 1, 10},
+        {1500, 1, 151},
+        {1505, 1, 151}, // between grid points: the clock stays on its grid
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lagTenths);
+        ClockFixture f;
+        f.WriteAt(0); // the first deadline is now p
+        const int64_t now = p + c.lagTenths * p / 10;
+        size_t frames = 0;
+        for (int i = 0; i < 200; ++i) {
+            const size_t sent = f.WriteAt(now, 0, static_cast<uint8_t>(i));
+            if (sent == 0) {
+                break;
+            }
+            frames += sent;
+        }
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), p + c.gridPointsToNextDeadline * p);
+    }
 }
 
 TEST(FrameClock, IgnoresRegistersAbove27) {
     ClockFixture f;
     f.WriteAt(0);
     EXPECT_EQ(f.WriteAt(10 * ClockFixture::kPeriod, 28), 0u);
-    EXPECT_EQ(f.engine.NextFrameDeadline(), ClockFixture::kPeriod);
+    EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), ClockFixture::kPeriod);
     EXPECT_EQ(f.WriteAt(10 * ClockFixture::kPeriod, 27), 1u);
 
     ClockFixture fresh;
     fresh.WriteAt(0, 30);
-    EXPECT_FALSE(fresh.engine.DeadlineStarted()) << "an ignored register does not start the clock";
+    EXPECT_FALSE(EngineProbe(fresh.engine).DeadlineStarted()) << "an ignored register does not start the clock";
 }
 
 TEST(FrameClock, DebugFlagHoldsTimedFramesAndTheDeadline) {
@@ -86,9 +121,9 @@ TEST(FrameClock, DebugFlagHoldsTimedFramesAndTheDeadline) {
     const int64_t p = ClockFixture::kPeriod;
     f.engine.DebugFlag = 1;
     EXPECT_EQ(f.WriteAt(0, 0, 1), 0u);
-    EXPECT_TRUE(f.engine.DeadlineStarted()) << "the first write starts the clock all the same";
+    EXPECT_TRUE(EngineProbe(f.engine).DeadlineStarted()) << "the first write starts the clock all the same";
     EXPECT_EQ(f.WriteAt(3 * p, 1, 2), 0u);
-    EXPECT_EQ(f.engine.NextFrameDeadline(), 0);
+    EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), 0);
 
     f.engine.FlushBuffer(1);
     EXPECT_EQ(PendingSlots(f.sink.messages.back()), (std::vector<std::pair<int, int>>{{0, 1}, {1, 2}}));
@@ -105,7 +140,7 @@ TEST(FrameClock, FlushAndGreetingLeaveTheDeadlineAlone) {
     f.WriteAt(0);
     f.engine.FlushBuffer(1);
     f.engine.SendGreeting();
-    EXPECT_EQ(f.engine.NextFrameDeadline(), ClockFixture::kPeriod);
+    EXPECT_EQ(EngineProbe(f.engine).NextFrameDeadline(), ClockFixture::kPeriod);
     EXPECT_EQ(f.WriteAt(ClockFixture::kPeriod - 1), 0u);
 }
 

@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "engine_probe.h"
 #include "fakes.h"
 #include "settings_frm/statistics.h"
 
@@ -50,24 +51,24 @@ struct StatsFixture : EngineFixture {
 
 TEST(Statistics, HundredthFrameWritesTheLineAndStartsANewWindow) {
     StatsFixture f;
-    ASSERT_EQ(f.engine.StatsStart(), StatsFixture::kStart);
+    ASSERT_EQ(EngineProbe(f.engine).StatsStart(), StatsFixture::kStart);
     f.SendFrames(99);
-    EXPECT_EQ(f.engine.FrameCount(), 99);
-    EXPECT_EQ(f.engine.ByteTotal(), 99u * 12);
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 99);
+    EXPECT_EQ(EngineProbe(f.engine).ByteTotal(), 99u * 12);
 
     f.platform.readings = {StatsFixture::kStart + 20'000'000, StatsFixture::kStart + 20'000'007}; // 2 s later
     f.SendFrames(1);
     EXPECT_EQ(f.sink.messages.size(), 100u);
-    EXPECT_EQ(f.engine.FrameCount(), 0);
-    EXPECT_EQ(f.engine.ByteTotal(), 0u);
-    EXPECT_EQ(f.engine.StatsStart(), StatsFixture::kStart + 20'000'007) << "the window restarts at a fresh reading";
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 0);
+    EXPECT_EQ(EngineProbe(f.engine).ByteTotal(), 0u);
+    EXPECT_EQ(EngineProbe(f.engine).StatsStart(), StatsFixture::kStart + 20'000'007) << "the window restarts at a fresh reading";
     EXPECT_EQ(f.LogEntries(), (std::vector<std::string>{"log start", " 20,00000 ms/buffer.       Avg.   0,58593 kB/s"}));
 }
 
 TEST(Statistics, FramesWithStreamingOffAreNotCounted) {
     StatsFixture f(false);
     f.SendFrames(150);
-    EXPECT_EQ(f.engine.FrameCount(), 0);
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 0);
     EXPECT_EQ(f.LogEntries(), std::vector<std::string>{"log start"});
 }
 
@@ -75,7 +76,7 @@ TEST(Statistics, FailedSendIsLoggedAsADroppedFrame) {
     StatsFixture f;
     f.sink.throwOnMessage = 5;
     f.SendFrames(5);
-    EXPECT_EQ(f.engine.FrameCount(), 5) << "a dropped frame still counts";
+    EXPECT_EQ(EngineProbe(f.engine).FrameCount(), 5) << "a dropped frame still counts";
     EXPECT_EQ(f.sink.messages.size(), 4u);
     EXPECT_EQ(f.LogEntries(), (std::vector<std::string>{"log start", "/!\\ dropped frame 5"}));
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -448,6 +449,84 @@ TEST_F(FormTest, DeviceGoneSinceTheListWasFilledShowsTheError) {
     }
     EXPECT_EQ(Stored(win32::kSettingMidiOut), 0);
     EXPECT_FALSE(form_->StreamingEnabled);
+}
+
+// The user changes device while the player writes, flushes and sets captions on its own
+// thread: every message goes out whole on the device that is open at that moment, a new
+// device hears the greeting before anything else, and no handle stays open.
+TEST_F(FormTest, DeviceChangesDoNotRaceThePlayer) {
+    Configure(std::string(kThreeDevices) + "; delay 0");
+    Store(win32::kSettingReopenMidi, 1);
+    Store(win32::kSettingMidiOut, 0);
+    Create();
+    std::atomic<bool> done{false};
+    std::thread player([&] {
+        for (int i = 0; !done; ++i) {
+            form_->updateRegister(static_cast<uint8_t>(i % 25), static_cast<uint8_t>(i));
+            form_->FlushBuffer(1);
+            if (i % 3 == 0) {
+                form_->SetDisplayText("caption " + std::to_string(i));
+                form_->SendGreeting();
+            }
+            ::Sleep(i % 4 == 0 ? 1 : 0); // a player's pace, not a flood of thousands a second
+        }
+    });
+    constexpr int kChanges = 200;
+    for (int i = 1; i <= kChanges; ++i) {
+        ChooseDevice(i % 3);
+        PumpPending();
+    }
+    done = true;
+    player.join();
+    form_.reset();
+    EXPECT_EQ(double_.ReportLeaks(), 0);
+
+    std::map<std::string, std::string> open; // handle -> device
+    std::map<std::string, int> sentSinceOpen;
+    int opens = 0;
+    int messages = 0;
+    for (const RecordLine& line : Record()) {
+        if (line.event == "midiOutOpen" && line["result"] == "0") {
+            ++opens;
+            open[line["handle"]] = line["device"];
+            sentSinceOpen[line["handle"]] = 0;
+            EXPECT_EQ(open.size(), 1u) << "one device open at a time";
+        } else if (line.event == "midiOutClose") {
+            EXPECT_EQ(open.erase(line["handle"]), 1u) << "closed once, after it was opened";
+        } else if (line.event == "midiOutPrepareHeader" || line.event == "midiOutLongMsg") {
+            ASSERT_EQ(line["result"], "0") << line.event << " on handle " << line["handle"];
+            ASSERT_EQ(open.count(line["handle"]), 1u) << line.event << " on a handle that is not open";
+        }
+        if (line.event != "midiOutLongMsg") {
+            continue;
+        }
+        ++messages;
+        const std::string data = line["data"];
+        ASSERT_GE(data.size(), 8u);
+        EXPECT_EQ(data.substr(0, 4), "F02D") << data;
+        EXPECT_EQ(data.substr(data.size() - 2), "F7") << data;
+        const std::string type = data.substr(4, 2);
+        if (type == "4E") {
+            int pending = 0;
+            for (int j = 0; j < 4; ++j) {
+                pending += __builtin_popcount(std::stoi(data.substr(6 + 2 * j, 2), nullptr, 16));
+            }
+            EXPECT_EQ(data.size(), 2u * (12 + pending)) << "a whole frame: " << data;
+        } else if (type == "4C" || type == "4D") {
+            EXPECT_EQ(data.size(), 8u) << data;
+        } else {
+            EXPECT_EQ(type, "4F") << data;
+        }
+        const int position = sentSinceOpen[line["handle"]]++;
+        if (position == 0) {
+            EXPECT_EQ(data, kStartMessage) << "a new device hears the start message first";
+        } else if (position == 1) {
+            EXPECT_EQ(type, "4F") << "then the display text";
+        }
+    }
+    EXPECT_TRUE(open.empty()) << "no handle left open";
+    EXPECT_EQ(opens, kChanges + 1);
+    EXPECT_GT(messages, 4 * kChanges);
 }
 
 TEST_F(FormTest, UnloadClosesTheDeviceAndTheIcon) {
