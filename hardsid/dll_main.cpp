@@ -14,6 +14,11 @@ bool HardSID2Profile() noexcept { return frmSettings != nullptr && frmSettings->
 
 } // namespace hardsid
 
+namespace __gnu_cxx {
+// The C++ runtime's own release of its exception-handling reserve.
+void __freeres();
+} // namespace __gnu_cxx
+
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     using hardsid::frmSettings;
     switch (reason) {
@@ -28,6 +33,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     case DLL_PROCESS_DETACH:
         if (reserved == nullptr) {
             delete frmSettings;
+            // The statically linked C++ runtime sets aside a reserve for throwing exceptions
+            // when memory runs out (about 73 kB) at every load and never gives it back itself.
+            __gnu_cxx::__freeres();
         } else if (frmSettings != nullptr) {
             // The process is ending and its other threads are gone: no windows, no device,
             // only the log's last entry.

@@ -20,7 +20,7 @@ void ReleaseCallbackRecord(CallbackRecord* record) noexcept {
     }
 }
 
-void CALLBACK DriverCallback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+void CALLBACK DriverCallback(HMIDIOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) noexcept {
     if (message == MOM_DONE) {
         const auto* record = reinterpret_cast<const CallbackRecord*>(instance);
         ::PostMessageA(record->Window, MM_MOM_DONE, 0, static_cast<LPARAM>(param1));

@@ -26,6 +26,6 @@ using UniqueCallbackRecord = win32::UniqueAny<CallbackRecord*, ReleaseCallbackRe
 /// it posts MM_MOM_DONE (wParam 0, lParam the header) to the record's window; every other
 /// message, the open and close notices among them, is ignored. Multimedia calls from here
 /// can deadlock the driver, so it touches nothing else.
-void CALLBACK DriverCallback(HMIDIOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
+void CALLBACK DriverCallback(HMIDIOUT device, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2) noexcept;
 
 } // namespace hardsid

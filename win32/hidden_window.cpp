@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "hidden_window.h"
 
-#include <system_error>
 #include <utility>
+
+#include "win32/window_owner.h"
 
 namespace hardsid::win32 {
 namespace {
 
-LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     auto* handler = reinterpret_cast<IWindowHandler*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (handler == nullptr) {
         return ::DefWindowProcA(window, message, wParam, lParam);
@@ -15,23 +16,9 @@ LRESULT CALLBACK HiddenWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return handler->HandleMessage(window, message, wParam, lParam);
 }
 
-[[noreturn]] void ThrowLastError(const char* what) {
-    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
-}
-
-// The class procedure is DefWindowProcA, which lives as long as the process: a class left
-// registered (by a window that another thread still had to close) stays harmless after we
-// unload, and the next load finds it again.
-void RegisterOrFindClass(const char* className) {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ::DefWindowProcA;
-    windowClass.hInstance = OwnModule();
-    windowClass.lpszClassName = className;
-    if (::RegisterClassExA(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        ThrowLastError("RegisterClassExA");
-    }
-}
+// A class of the system: nothing of ours stays registered when a window of another thread
+// outlives the library, and its procedure is never ours once the subclass is taken away.
+constexpr const char* kSystemClass = "Static";
 
 } // namespace
 
@@ -42,27 +29,21 @@ HMODULE OwnModule() noexcept {
     return module;
 }
 
-THiddenWindow::THiddenWindow(const char* className, IWindowHandler& handler) : className_(className) {
-    RegisterOrFindClass(className);
-    window_ = ::CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, OwnModule(), nullptr);
+THiddenWindow::THiddenWindow(const char* name, IWindowHandler& handler) {
+    window_ = ::CreateWindowExA(0, kSystemClass, name, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, OwnModule(), nullptr);
     if (window_ == nullptr) {
-        const DWORD error = ::GetLastError();
-        ::UnregisterClassA(className, OwnModule());
-        ::SetLastError(error);
         ThrowLastError("CreateWindowExA");
     }
     ::SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&handler));
     ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HiddenWindowProc));
 }
 
-THiddenWindow::THiddenWindow(THiddenWindow&& other) noexcept
-    : window_(std::exchange(other.window_, nullptr)), className_(std::move(other.className_)) {}
+THiddenWindow::THiddenWindow(THiddenWindow&& other) noexcept : window_(std::exchange(other.window_, nullptr)) {}
 
 THiddenWindow& THiddenWindow::operator=(THiddenWindow&& other) noexcept {
     if (this != &other) {
         reset();
         window_ = std::exchange(other.window_, nullptr);
-        className_ = std::move(other.className_);
     }
     return *this;
 }
@@ -74,13 +55,7 @@ void THiddenWindow::reset() noexcept {
     }
     ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
     ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-    if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) {
-        ::DestroyWindow(window);
-    } else {
-        ::PostMessageA(window, WM_CLOSE, 0, 0); // DefWindowProcA destroys it on its own thread
-    }
-    // Refused while another window of the class exists: the last one to go unregisters it.
-    ::UnregisterClassA(className_.c_str(), OwnModule());
+    DestroyFromAnyThread(window);
 }
 
 } // namespace hardsid::win32

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Hidden windows that receive posted notices (MIDI completions, tray clicks) for an owner
-// object, and whose class and procedure never outlive the library that made them.
+// object, and whose procedure never outlives the library that made them.
 #pragma once
 
 #include <windows.h>
-
-#include <string>
 
 namespace hardsid::win32 {
 
@@ -24,10 +22,9 @@ protected:
 
 /// A never-shown window of the calling thread, move-only.
 ///
-/// Its class, registered on first use with OwnModule() and DefWindowProcA as the class
-/// procedure, is found again if it is still registered (from an earlier load of the library)
-/// and unregistered when its last window goes. The window is subclassed to a procedure of
-/// ours that hands each message to the handler kept in GWLP_USERDATA.
+/// The window is of the system's static class, titled with the given name, and subclassed to
+/// a procedure of ours that hands each message to the handler kept in GWLP_USERDATA. No class
+/// of ours is registered, so nothing is left registered when the library goes.
 ///
 /// Destruction gives the window DefWindowProcA back before anything else, so that no message
 /// reaches the handler or this library again. On the window's own thread it then destroys the
@@ -36,8 +33,8 @@ protected:
 class THiddenWindow {
 public:
     THiddenWindow() = default;
-    /// Throws std::system_error when the class cannot be registered or the window created.
-    THiddenWindow(const char* className, IWindowHandler& handler);
+    /// Throws std::system_error when the window cannot be created.
+    THiddenWindow(const char* name, IWindowHandler& handler);
     ~THiddenWindow() { reset(); }
     THiddenWindow(THiddenWindow&& other) noexcept;
     THiddenWindow& operator=(THiddenWindow&& other) noexcept;
@@ -51,7 +48,6 @@ public:
 
 private:
     HWND window_ = nullptr;
-    std::string className_;
 };
 
 } // namespace hardsid::win32

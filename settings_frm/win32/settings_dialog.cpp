@@ -4,12 +4,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <system_error>
 #include <vector>
 
 #include "resources/resource_ids.h"
 #include "settings_form.h"
 #include "win32/hidden_window.h"
+#include "win32/module_hold.h"
+#include "win32/window_owner.h"
 
 namespace hardsid {
 
@@ -27,53 +28,50 @@ struct DisabledWindows {
     std::vector<HWND> windows;
 };
 
-BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM context) {
+BOOL CALLBACK CollectEnabledWindow(HWND window, LPARAM context) noexcept {
     auto* disabled = reinterpret_cast<DisabledWindows*>(context);
     if (window != disabled->dialog && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-        disabled->windows.push_back(window);
+        try {
+            disabled->windows.push_back(window);
+        } catch (...) {
+            return FALSE; // out of memory: the windows collected so far are disabled
+        }
     }
     return TRUE;
 }
 
-[[noreturn]] void ThrowLastError(const char* what) {
-    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
-}
-
-// A window of another thread cannot be destroyed from here: take our procedure away and
-// let its own thread close it.
-void DestroyFromAnyThread(HWND window) noexcept {
-    if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) {
-        ::DestroyWindow(window);
-        return;
-    }
-    ::SetWindowLongPtrA(window, DWLP_DLGPROC, 0);
-    ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
-    ::PostMessageA(window, WM_CLOSE, 0, 0);
+// The dialog's controls have their procedures in the common controls library. When another
+// thread has to destroy them after we are gone, that library must still be there, even if we
+// were the last to use it.
+void KeepCommonControlsLoaded() noexcept {
+    HMODULE commonControls = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                         reinterpret_cast<LPCSTR>(&::InitCommonControlsEx), &commonControls);
 }
 
 } // namespace
 
 HWND TfrmSettings::Control(int id) const noexcept {
-    for (const HWND page : pages_) {
-        if (page != nullptr) {
-            if (const HWND control = ::GetDlgItem(page, id)) {
+    for (const win32::UniqueWindow& page : pages_) {
+        if (page) {
+            if (const HWND control = ::GetDlgItem(page.get(), id)) {
                 return control;
             }
         }
     }
-    return dialog_ != nullptr ? ::GetDlgItem(dialog_, id) : nullptr;
+    return dialog_ ? ::GetDlgItem(dialog_.get(), id) : nullptr;
 }
 
 void TfrmSettings::CreateDialogWindow() {
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
     const HMODULE module = win32::OwnModule();
-    dialog_ = ::CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-    if (dialog_ == nullptr) {
-        ThrowLastError("CreateDialogParamA");
+    dialog_.reset(::CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, &DialogProc,
+                                       reinterpret_cast<LPARAM>(this)));
+    if (!dialog_) {
+        win32::ThrowLastError("CreateDialogParamA");
     }
-    const HWND pageControl = ::GetDlgItem(dialog_, IDC_PAGES);
+    const HWND pageControl = ::GetDlgItem(dialog_.get(), IDC_PAGES);
     RECT area{};
     ::GetClientRect(pageControl, &area);
     for (int i = 0; i < 2; ++i) {
@@ -83,33 +81,33 @@ void TfrmSettings::CreateDialogWindow() {
         ::SendMessageA(pageControl, TCM_INSERTITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
     ::SendMessageA(pageControl, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    ::MapWindowPoints(pageControl, dialog_, reinterpret_cast<POINT*>(&area), 2);
+    ::MapWindowPoints(pageControl, dialog_.get(), reinterpret_cast<POINT*>(&area), 2);
     for (int i = 0; i < 2; ++i) {
-        pages_[i] = ::CreateDialogParamA(module, MAKEINTRESOURCEA(kPageDialogs[i]), dialog_, &DialogProc,
-                                         reinterpret_cast<LPARAM>(this));
-        if (pages_[i] == nullptr) {
-            ThrowLastError("CreateDialogParamA");
+        pages_[i].reset(::CreateDialogParamA(module, MAKEINTRESOURCEA(kPageDialogs[i]), dialog_.get(), &DialogProc,
+                                             reinterpret_cast<LPARAM>(this)));
+        if (!pages_[i]) {
+            win32::ThrowLastError("CreateDialogParamA");
         }
-        ::SetWindowPos(pages_[i], HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top, 0);
+        ::SetWindowPos(pages_[i].get(), HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top, 0);
     }
-    titleFont_ = ::CreateFontA(-kTitleFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
-    ::SendMessageA(Control(IDC_LABEL3), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), FALSE);
+    titleFont_.reset(::CreateFontA(-kTitleFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                   "Arial"));
+    ::SendMessageA(Control(IDC_LABEL3), WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.get()), FALSE);
 }
 
 void TfrmSettings::DestroyDialogWindow() noexcept {
-    if (dialog_ != nullptr) {
-        DestroyFromAnyThread(dialog_); // the pages go with it
-        dialog_ = nullptr;
-        pages_[0] = pages_[1] = nullptr;
+    if (dialog_ && ::GetWindowThreadProcessId(dialog_.get(), nullptr) != ::GetCurrentThreadId()) {
+        KeepCommonControlsLoaded();
     }
-    if (titleFont_ != nullptr) {
-        ::DeleteObject(titleFont_);
-        titleFont_ = nullptr;
+    for (win32::UniqueWindow& page : pages_) {
+        page.reset();
     }
+    dialog_.reset();
+    titleFont_.reset(); // a dialog left to another thread is hidden and never paints again
 }
 
-INT_PTR CALLBACK TfrmSettings::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK TfrmSettings::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         return TRUE;
@@ -163,7 +161,7 @@ INT_PTR TfrmSettings::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lP
 void TfrmSettings::ShowPage(int index) {
     ::SendMessageA(Control(IDC_PAGES), TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     for (int i = 0; i < 2; ++i) {
-        ::ShowWindow(pages_[i], i == index ? SW_SHOW : SW_HIDE);
+        ::ShowWindow(pages_[i].get(), i == index ? SW_SHOW : SW_HIDE);
     }
 }
 
@@ -179,20 +177,24 @@ void TfrmSettings::SetChecked(int id, bool checked, void (TfrmSettings::*handler
 }
 
 void TfrmSettings::trayClick() {
-    if (dialog_ == nullptr) {
+    if (!dialog_) {
         return;
     }
-    if (!::IsWindowVisible(dialog_)) {
-        ShowModal();
+    if (::IsWindowVisible(dialog_.get())) {
+        ::SetWindowPos(dialog_.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        ::SetForegroundWindow(dialog_.get()); // a click while the dialog is open raises it
+        return;
     }
-    ::SetWindowPos(dialog_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (::IsWindowVisible(dialog_)) {
-        ::SetForegroundWindow(dialog_); // a click while the dialog is open raises it
-    }
+    // The player may unload us from another thread, or from a message that the modal loop
+    // dispatches, while this thread runs the loop in our code: the library stays until this
+    // thread is back in the player's loop, and only then goes (the hold's last act).
+    const win32::TModuleHold hold(dialog_.get());
+    ShowModal();
+    ::SetWindowPos(dialog_.get(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void TfrmSettings::ShowModal() {
-    DisabledWindows disabled{dialog_, {}};
+    DisabledWindows disabled{dialog_.get(), {}};
     ::EnumThreadWindows(::GetCurrentThreadId(), &CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
     for (const HWND window : disabled.windows) {
         ::EnableWindow(window, FALSE);
@@ -200,18 +202,18 @@ void TfrmSettings::ShowModal() {
 
     if (!shownBefore_) {
         RECT frame{};
-        ::GetWindowRect(dialog_, &frame);
+        ::GetWindowRect(dialog_.get(), &frame);
         const int width = frame.right - frame.left;
         const int height = frame.bottom - frame.top;
-        ::SetWindowPos(dialog_, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+        ::SetWindowPos(dialog_.get(), nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                        (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         shownBefore_ = true;
     }
-    ::ShowWindow(dialog_, SW_SHOW);
-    ::SetForegroundWindow(dialog_);
+    ::ShowWindow(dialog_.get(), SW_SHOW);
+    ::SetForegroundWindow(dialog_.get());
 
     MSG message{};
-    while (::IsWindow(dialog_) && ::IsWindowVisible(dialog_)) {
+    while (::IsWindow(dialog_.get()) && ::IsWindowVisible(dialog_.get())) {
         const BOOL got = ::GetMessageA(&message, nullptr, 0, 0);
         if (got == 0) {
             ::PostQuitMessage(static_cast<int>(message.wParam)); // the host's loop must see it too
@@ -221,16 +223,16 @@ void TfrmSettings::ShowModal() {
             break;
         }
         // Key preview: the window sees every key before the control that has the focus.
-        if (message.message == WM_KEYDOWN && (message.hwnd == dialog_ || ::IsChild(dialog_, message.hwnd))) {
+        if (message.message == WM_KEYDOWN && (message.hwnd == dialog_.get() || ::IsChild(dialog_.get(), message.hwnd))) {
             FormKeyDown(static_cast<WORD>(message.wParam));
         }
-        if (!::IsDialogMessageA(dialog_, &message)) {
+        if (!::IsDialogMessageA(dialog_.get(), &message)) {
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
         }
     }
-    if (::IsWindow(dialog_)) {
-        ::ShowWindow(dialog_, SW_HIDE);
+    if (::IsWindow(dialog_.get())) {
+        ::ShowWindow(dialog_.get(), SW_HIDE);
     }
     for (const HWND window : disabled.windows) {
         if (::IsWindow(window)) {
@@ -240,13 +242,13 @@ void TfrmSettings::ShowModal() {
 }
 
 bool TfrmSettings::FormCloseQuery() {
-    ::ShowWindow(dialog_, SW_HIDE); // ends the modal loop; closing is never refused
+    ::ShowWindow(dialog_.get(), SW_HIDE); // ends the modal loop; closing is never refused
     return true;
 }
 
 void TfrmSettings::FormKeyDown(WORD key) {
     if (key == VK_ESCAPE) {
-        ::SendMessageA(dialog_, WM_CLOSE, 0, 0);
+        ::SendMessageA(dialog_.get(), WM_CLOSE, 0, 0);
     }
 }
 

@@ -29,7 +29,12 @@ TfrmSettings::TfrmSettings(win32::TSettingsStore store, TCiaTray::NotifyIconFunc
 }
 
 TfrmSettings::~TfrmSettings() {
-    FormDestroy();
+    // Reached from the system's unload notification: nothing may escape it.
+    try {
+        FormDestroy();
+    } catch (...) {
+        CloseLog();
+    }
     DestroyDialogWindow();
 }
 
@@ -110,9 +115,9 @@ void TfrmSettings::FormCreate() {
         }
     });
     RunStartupStep([&] {
-        if (dialog_ != nullptr) {
-            ::SendMessageA(dialog_, WM_SETICON, ICON_BIG, 0);
-            ::SendMessageA(dialog_, WM_SETICON, ICON_SMALL, 0);
+        if (dialog_) {
+            ::SendMessageA(dialog_.get(), WM_SETICON, ICON_BIG, 0);
+            ::SendMessageA(dialog_.get(), WM_SETICON, ICON_SMALL, 0);
         }
         if (tray != nullptr) {
             tray->Icon = ::LoadIconA(win32::OwnModule(), "MAINICON");

@@ -14,6 +14,7 @@
 #include "settings_frm/win32/win_platform.h"
 #include "uCiaTrayIcon/cia_tray.h"
 #include "win32/component.h"
+#include "win32/window_owner.h"
 
 namespace hardsid {
 
@@ -70,11 +71,11 @@ public:
     bool HardSID2Profile() const noexcept { return hardSID2Profile_; }
 
     /// The dialog window and its controls (by resource identifier).
-    HWND Handle() const noexcept { return dialog_; }
+    HWND Handle() const noexcept { return dialog_.get(); }
     HWND Control(int id) const noexcept;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateDialogWindow();
     void DestroyDialogWindow() noexcept;
@@ -95,9 +96,9 @@ private:
     void SaveSetting(const char* name, int32_t value);
 
     win32::TSettingsStore store_;
-    HWND dialog_ = nullptr;
-    HWND pages_[2] = {};
-    HFONT titleFont_ = nullptr;
+    win32::UniqueFont titleFont_;  // outlives the windows that use it
+    win32::UniqueWindow dialog_;
+    win32::UniqueWindow pages_[2]; // children of the dialog, destroyed before it
     bool checked_[3] = {}; // reopen, aggressive, HardSID 2: kept here too, so they work without a dialog
     bool hardSID2Profile_ = false;
     bool shownBefore_ = false;

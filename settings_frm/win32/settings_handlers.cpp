@@ -11,9 +11,9 @@ void TfrmSettings::RunUserHandler(void (TfrmSettings::*handler)()) noexcept {
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        ::MessageBoxA(dialog_, error.what(), kSettingsCaption, MB_OK | MB_ICONERROR);
+        ::MessageBoxA(dialog_.get(), error.what(), kSettingsCaption, MB_OK | MB_ICONERROR);
     } catch (...) {
-        ::MessageBoxA(dialog_, "Unknown error", kSettingsCaption, MB_OK | MB_ICONERROR);
+        ::MessageBoxA(dialog_.get(), "Unknown error", kSettingsCaption, MB_OK | MB_ICONERROR);
     }
 }
 
