@@ -6,12 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "hardsid_library.h"
 #include "progress_line.h"
+#include "thread_times.h"
 #include "replay_options.h"
 #include "tools/trace/trace_file.h"
 #include "tools/tune/default_tune.h"
@@ -41,6 +43,14 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return FALSE;
 }
 
+// A console or a terminal is a character device; a log file or a pipe is not, and there a
+// carriage return would only pile the updates onto one endless line.
+replay::ProgressLine::Style ProgressStyleOfStdout() {
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const bool terminal = out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) == FILE_TYPE_CHAR;
+    return terminal ? replay::ProgressLine::Style::Redraw : replay::ProgressLine::Style::PlainLines;
+}
+
 class LibraryTarget : public replay::ReplayTarget {
 public:
     explicit LibraryTarget(const replay::HardSidEntryPoints& calls) : calls_(calls) {}
@@ -56,6 +66,7 @@ private:
 struct Timing {
     uint64_t cycles = 0;
     double wallSeconds = 0;
+    double processorSeconds = -1; ///< of the replaying thread; negative when unknown
     bool completed = false;
 };
 
@@ -74,22 +85,29 @@ Timing Replay(const trace::Trace& trace, bool quiet) {
     calls.HardSID_Flush(kDevice);
 
     const auto start = replay::ProgressLine::Clock::now();
-    replay::ProgressLine line(stdout, trace::NominalCycles(trace), start);
+    replay::ProgressLine line(stdout, ProgressStyleOfStdout(), trace::NominalCycles(trace), start);
+    std::optional<replay::ProgressThread> progress;
+    if (!quiet) {
+        progress.emplace(line);
+    }
+    const double processorAtStart = replay::ThreadProcessorSeconds();
     LibraryTarget target(calls);
     const replay::ReplayOutcome outcome =
         replay::ReplayTrace(trace, target, kProgressStepCycles, [&](uint64_t position) {
-            if (!quiet) {
-                line.Update(position);
+            if (progress) {
+                progress->Report(position);
             }
             return !interrupted;
         });
     const auto end = replay::ProgressLine::Clock::now();
-    if (!quiet) {
-        line.Finish(outcome.cycles);
+    const double processorAtEnd = replay::ThreadProcessorSeconds();
+    if (progress) {
+        progress->Finish(outcome.cycles);
     }
     calls.HardSID_Flush(kDevice);
     calls.HardSID_Unlock(kDevice);
-    return {outcome.cycles, std::chrono::duration<double>(end - start).count(), outcome.completed};
+    const double processor = processorAtStart >= 0 && processorAtEnd >= 0 ? processorAtEnd - processorAtStart : -1;
+    return {outcome.cycles, std::chrono::duration<double>(end - start).count(), processor, outcome.completed};
 }
 
 } // namespace
@@ -141,6 +159,10 @@ int main(int argc, char** argv) {
         const double ratio = timing.wallSeconds / played;
         std::printf("wall %.3f s for %.3f s of trace: ratio %.5f (%+.3f %%)\n", timing.wallSeconds, played, ratio,
                     (ratio - 1) * 100);
+        if (timing.processorSeconds >= 0) {
+            std::printf("processor time of the replaying thread: %.3f s for %.3f s of trace: %.1f ms per second\n",
+                        timing.processorSeconds, played, timing.processorSeconds / played * 1000);
+        }
     }
     if (!timing.completed) {
         std::printf("interrupted\n");
