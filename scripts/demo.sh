@@ -14,17 +14,9 @@ cd "$top"
 trace=${1:-}
 bash scripts/install-deps.sh demo
 
-# cmake configure + build of the named targets of one preset.
-build_targets() {
-  local preset=$1
-  shift
-  echo "== build: $preset ($*)"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" --target "$@"
-}
-build_targets tools asid_monitor
-build_targets dist-x86_64 hardsid_zip replay_host winmm_double
-build_targets dist-i686 hardsid_zip
+build_preset tools asid_monitor
+build_preset dist-x86_64 hardsid_zip replay_host winmm_double
+build_preset dist-i686 hardsid_zip
 ensure_display
 ensure_wine_prefix
 
