@@ -9,6 +9,8 @@
 set -euo pipefail
 
 set_name=${1:-all}
+# wine32 although the demo plays 64-bit only: the demo's Wine prefix is the tests' too, and a
+# prefix made without 32-bit Wine would lack its 32-bit half when the tests come.
 demo_packages=(
   g++ cmake make pkg-config
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
