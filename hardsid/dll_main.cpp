@@ -10,6 +10,8 @@ namespace hardsid {
 
 TAsidEngine* LibraryEngine() noexcept { return frmSettings; }
 
+bool HardSID2Profile() noexcept { return frmSettings != nullptr && frmSettings->HardSID2Profile(); }
+
 } // namespace hardsid
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "hardsid/device_lock.h"
 #include "hardsid/library.h"
 #include "hardsid/shadow_registers.h"
 #include "hardsid/unhandled_calls.h"
@@ -13,6 +14,7 @@
 namespace {
 
 hardsid::TShadowRegisters ShadowRegisters;
+hardsid::TDeviceLock DeviceLock;
 
 template <typename Action>
 void WithEngine(Action&& action) noexcept {
@@ -31,6 +33,13 @@ void LogUnhandled(const char* text) noexcept {
 
 constexpr BYTE kDeviceCount = 1;
 constexpr WORD kVersion = 0x0301;
+// A HardSID 2 player refuses a driver whose version's high byte is not 2.
+constexpr WORD kHardSID2Version = 0x0207;
+
+// The player is done: the synthesiser should not hold its last notes.
+void StopTheDevice() noexcept {
+    WithEngine([](hardsid::TAsidEngine& engine) { engine.StopUntilNextFrame(); });
+}
 
 } // namespace
 
@@ -40,7 +49,12 @@ void WINAPI InitHardSID_Mapper() { LogUnhandled(hardsid::kUnhandledInitHardSIDMa
 
 BYTE WINAPI ReadFromHardSID(BYTE device, BYTE reg) { return ShadowRegisters.Read(device, reg); }
 
-void WINAPI MuteHardSID_Line(int) { LogUnhandled(hardsid::kUnhandledMuteHardSIDLine); }
+void WINAPI MuteHardSID_Line(int mute) {
+    LogUnhandled(hardsid::kUnhandledMuteHardSIDLine);
+    if (mute != 0) {
+        StopTheDevice();
+    }
+}
 
 // Every device reaches the register slots, and nothing waits.
 void WINAPI WriteToHardSID(BYTE device, BYTE reg, BYTE value) {
@@ -83,21 +97,40 @@ void WINAPI HardSID_Mute(BYTE, BOOLEAN) { LogUnhandled(hardsid::kUnhandledMute);
 
 void WINAPI HardSID_MuteAll(BYTE, BOOLEAN) { LogUnhandled(hardsid::kUnhandledMuteAll); }
 
-WORD WINAPI HardSID_Version() { return kVersion; }
+WORD WINAPI HardSID_Version() { return hardsid::HardSID2Profile() ? kHardSID2Version : kVersion; }
 
 void WINAPI HardSID_Sync(BYTE) { LogUnhandled(hardsid::kUnhandledSync); }
 
-BYTE WINAPI HardSID_Read(BYTE device, int, BYTE reg) { return ReadFromHardSID(device, reg); }
+// A HardSID 2 player passes the cycles since its previous access here as with a write, and
+// most of its idle time travels this way: device 0 waits them on the write's schedule.
+BYTE WINAPI HardSID_Read(BYTE device, WORD cycles, BYTE reg) {
+    if (device == 0 && hardsid::HardSID2Profile()) {
+        WithEngine([=](hardsid::TAsidEngine& engine) { engine.cycledelay(cycles); });
+    }
+    return ReadFromHardSID(device, reg);
+}
 
 void WINAPI HardSID_Reset(BYTE) { LogUnhandled(hardsid::kUnhandledReset); }
 
 void WINAPI HardSID_Mute2(BYTE, BYTE, BOOLEAN, BOOLEAN) { LogUnhandled(hardsid::kUnhandledMute2); }
 
-void WINAPI HardSID_Reset2(BYTE) { LogUnhandled(hardsid::kUnhandledReset2); }
+// Callers pass (device, volume).
+void WINAPI HardSID_Reset2(BYTE, BYTE) { LogUnhandled(hardsid::kUnhandledReset2); }
 
-void WINAPI HardSID_Unlock(BYTE) { LogUnhandled(hardsid::kUnhandledUnlock); }
+void WINAPI HardSID_Unlock(BYTE device) {
+    LogUnhandled(hardsid::kUnhandledUnlock);
+    if (device == 0) {
+        DeviceLock.Unlock(device);
+        StopTheDevice();
+    }
+}
 
-BOOLEAN WINAPI HardSID_Lock(BYTE) { return TRUE; }
+BOOLEAN WINAPI HardSID_Lock(BYTE device) {
+    if (!hardsid::HardSID2Profile()) {
+        return TRUE;
+    }
+    return DeviceLock.Lock(device) ? TRUE : FALSE;
+}
 
 void WINAPI setCaption(const char* text) {
     WithEngine([=](hardsid::TAsidEngine& engine) {

@@ -22,7 +22,7 @@ set(HARDSID_EXPORTS
   "HardSID_Read 12 18"
   "HardSID_Reset 4 19"
   "HardSID_Mute2 16 20"
-  "HardSID_Reset2 4 21"
+  "HardSID_Reset2 8 21"
   "HardSID_Unlock 4 22"
   "HardSID_Lock 4 23"
   "setCaption 4 24")

@@ -8,5 +8,7 @@ namespace hardsid {
 
 /// The engine, or none before the load has finished and after the unload has begun.
 TAsidEngine* LibraryEngine() noexcept;
+/// Whether the library acts as a HardSID 2 driver, as the settings said when it loaded.
+bool HardSID2Profile() noexcept;
 
 } // namespace hardsid

@@ -66,9 +66,13 @@ void TAsidEngine::FlushLocked(int32_t force) {
     if (force == 0 && !slots_.AnyPending()) {
         return;
     }
+    const bool streaming = StreamingEnabled.load(std::memory_order_relaxed);
+    if (streaming && stopped_) {
+        ResumeLocked();
+    }
     FrameBytes frame;
     const size_t length = EncodeRegisterFrame(slots_.Words(), frame);
-    if (StreamingEnabled.load(std::memory_order_relaxed)) {
+    if (streaming) {
         CountAndSend(frame.data(), length);
     }
     // A frame that was not sent is not sent again: its changes count as done.
@@ -112,6 +116,7 @@ void TAsidEngine::SendGreeting() {
     std::lock_guard guard(lock_);
     const std::vector<uint8_t> text = BuildDisplayTextMessage(displayText_);
     slots_.MarkAllForGreeting();
+    stopped_ = false;
     sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
 }

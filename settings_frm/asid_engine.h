@@ -54,6 +54,10 @@ public:
     void WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles);
     /// Sends the stop message, before the device is closed.
     void SendStopMessage();
+    /// The player is done: while streaming, sends the stop message once, so that the device
+    /// falls silent. The next frame sent starts the stream again with the start and
+    /// display-text messages and every register as the player left it.
+    void StopUntilNextFrame();
     /// Holds the calling thread for the given number of SID cycles (microseconds), counted
     /// from the end of the previous wait when the player calls again within a frame.
     void cycledelay(uint16_t cycles);
@@ -89,6 +93,8 @@ private:
     /// The wait of cycledelay, from a reading already taken.
     void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
     void FlushLocked(int32_t force);
+    /// Before the first frame after a stop: the start and display-text messages, every slot.
+    void ResumeLocked();
     void CountAndSend(const uint8_t* frame, size_t length);
     void WriteStatisticsLine();
     void LogDroppedFrame() noexcept;
@@ -113,6 +119,7 @@ private:
     uint32_t byteTotal_ = 0;
     int64_t statsStart_ = 0;
     std::string displayText_ = kDefaultDisplayText;
+    bool stopped_ = false; // the device heard the stop message, and no frame since
 };
 
 /// PerfFrequency x 0.02 in extended precision, rounded to the nearest count (ties to even).

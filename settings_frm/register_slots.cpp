@@ -45,6 +45,31 @@ void TRegisterSlots::MarkAllForGreeting() noexcept {
     deviceControl_.fill(0);
 }
 
+uint8_t TRegisterSlots::LatestControl(int voice) const noexcept {
+    const uint16_t control = SidSlots[kFirstControlSlot + voice];
+    const uint16_t second = SidSlots[kFirstControlSlot + kSecondSlotOffset + voice];
+    if (IsPending(second)) {
+        return ValueOf(second);
+    }
+    return IsPending(control) ? ValueOf(control) : deviceControl_[voice];
+}
+
+void TRegisterSlots::MarkAllForResume() noexcept {
+    for (int voice = 0; voice < kVoiceCount; ++voice) {
+        const uint8_t latest = LatestControl(voice);
+        uint16_t& control = SidSlots[kFirstControlSlot + voice];
+        // A control value written since the last frame keeps its place (a gate toggle still
+        // travels); otherwise the control slot's own byte may be stale.
+        if (!IsPending(control)) {
+            control = latest;
+        }
+        SidSlots[kFirstControlSlot + kSecondSlotOffset + voice] = latest;
+    }
+    for (uint16_t& word : SidSlots) {
+        word |= kSlotPending;
+    }
+}
+
 void TRegisterSlots::EndFrame() noexcept {
     for (int voice = 0; voice < kVoiceCount; ++voice) {
         const uint16_t control = SidSlots[kFirstControlSlot + voice];

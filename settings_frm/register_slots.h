@@ -28,6 +28,10 @@ public:
     void Store(uint8_t reg, uint8_t value) noexcept;
     /// Every slot value 0 and pending: the device was just told that a stream starts.
     void MarkAllForGreeting() noexcept;
+    /// Every slot pending with the value the device should hold, for a device that was told
+    /// to stop: each second slot carries its control register's latest value, so that a
+    /// receiver, which applies the second slots last, ends on that value.
+    void MarkAllForResume() noexcept;
     /// After a frame was built: remember what the device now holds, clear every mark.
     void EndFrame() noexcept;
 
@@ -38,6 +42,8 @@ private:
     static bool IsPending(uint16_t word) noexcept { return (word & kSlotPending) != 0; }
     static uint8_t ValueOf(uint16_t word) noexcept { return static_cast<uint8_t>(word & kSlotValueMask); }
     void StoreControl(int controlSlot, uint8_t value) noexcept;
+    /// The value the control register of a voice ends the coming frame with.
+    uint8_t LatestControl(int voice) const noexcept;
 
     SlotWords SidSlots{};
     // Per voice, the control register's value as the device holds it after the last frame:

@@ -84,6 +84,10 @@ void TfrmSettings::FormCreate() {
     RunStartupStep([&] {
         SetChecked(IDC_REOPEN, ReadStartupSetting(win32::kSettingReopenMidi) == 1, &TfrmSettings::cbReopenClick);
     });
+    RunStartupStep([&] {
+        hardSID2Profile_ = ReadStartupSetting(win32::kSettingHardSID2) == 1;
+        SetChecked(IDC_HARDSID2, hardSID2Profile_, &TfrmSettings::cbHardSID2Click);
+    });
     StopStreaming();
     RunStartupStep([&] {
         if (MidiOut == nullptr) {

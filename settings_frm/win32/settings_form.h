@@ -60,9 +60,14 @@ public:
     void cbMidiOutChange();
     void cbReopenClick();
     void SetAggressive();
+    void cbHardSID2Click();
     void trayClick();
     bool FormCloseQuery();
     void FormKeyDown(WORD key);
+
+    /// Whether the library acts as a HardSID 2 driver: the stored choice at load. A player
+    /// asks for the version once, so a change of the box applies at the next load.
+    bool HardSID2Profile() const noexcept { return hardSID2Profile_; }
 
     /// The dialog window and its controls (by resource identifier).
     HWND Handle() const noexcept { return dialog_; }
@@ -93,7 +98,8 @@ private:
     HWND dialog_ = nullptr;
     HWND pages_[2] = {};
     HFONT titleFont_ = nullptr;
-    bool checked_[2] = {}; // reopen, aggressive: kept here too, so they work without a dialog
+    bool checked_[3] = {}; // reopen, aggressive, HardSID 2: kept here too, so they work without a dialog
+    bool hardSID2Profile_ = false;
     bool shownBefore_ = false;
     bool logStarted_ = false;
     bool startingUp_ = true; // until FormCreate has run

@@ -58,4 +58,8 @@ void TfrmSettings::SetAggressive() {
     SaveSetting(win32::kSettingAggressiveWait, aggressive ? 1 : 0);
 }
 
+void TfrmSettings::cbHardSID2Click() {
+    SaveSetting(win32::kSettingHardSID2, IsChecked(IDC_HARDSID2) ? 1 : 0);
+}
+
 } // namespace hardsid

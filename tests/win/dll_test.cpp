@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
 #include "midi_test_support.h"
 #include "tests/common/dll_tables.h"
+#include "tools/asid_monitor/receiver_registers.h"
 #include "win32/unique_reg_key.h"
 
 namespace hardsid::test {
@@ -65,16 +70,20 @@ DWORD WINAPI FreeLibraryThread(void* module) { return ::FreeLibrary(static_cast<
 struct EntryPoints {
     void(WINAPI* InitHardSID_Mapper)();
     BYTE(WINAPI* ReadFromHardSID)(BYTE, BYTE);
+    void(WINAPI* MuteHardSID_Line)(int);
     void(WINAPI* WriteToHardSID)(BYTE, BYTE, BYTE);
     BYTE(WINAPI* GetHardSIDCount)();
     void(WINAPI* SetDebug)(BYTE);
     void(WINAPI* HardSID_Delay)(BYTE, WORD);
+    void(WINAPI* HardSID_SoftFlush)(BYTE);
     void(WINAPI* HardSID_Flush)(BYTE);
     void(WINAPI* HardSID_Write)(BYTE, WORD, BYTE, BYTE);
     BYTE(WINAPI* HardSID_Devices)();
     void(WINAPI* HardSID_Mute)(BYTE, BOOLEAN);
     WORD(WINAPI* HardSID_Version)();
     BYTE(WINAPI* HardSID_Read)(BYTE, int, BYTE);
+    void(WINAPI* HardSID_Reset2)(BYTE, BYTE);
+    void(WINAPI* HardSID_Unlock)(BYTE);
     BOOLEAN(WINAPI* HardSID_Lock)(BYTE);
     void(WINAPI* setCaption)(const char*);
 };
@@ -125,16 +134,20 @@ protected:
         ASSERT_NE(module_, nullptr);
         Resolve(module_, dll_.InitHardSID_Mapper, "InitHardSID_Mapper");
         Resolve(module_, dll_.ReadFromHardSID, "ReadFromHardSID");
+        Resolve(module_, dll_.MuteHardSID_Line, "MuteHardSID_Line");
         Resolve(module_, dll_.WriteToHardSID, "WriteToHardSID");
         Resolve(module_, dll_.GetHardSIDCount, "GetHardSIDCount");
         Resolve(module_, dll_.SetDebug, "SetDebug");
         Resolve(module_, dll_.HardSID_Delay, "HardSID_Delay");
+        Resolve(module_, dll_.HardSID_SoftFlush, "HardSID_SoftFlush");
         Resolve(module_, dll_.HardSID_Flush, "HardSID_Flush");
         Resolve(module_, dll_.HardSID_Write, "HardSID_Write");
         Resolve(module_, dll_.HardSID_Devices, "HardSID_Devices");
         Resolve(module_, dll_.HardSID_Mute, "HardSID_Mute");
         Resolve(module_, dll_.HardSID_Version, "HardSID_Version");
         Resolve(module_, dll_.HardSID_Read, "HardSID_Read");
+        Resolve(module_, dll_.HardSID_Reset2, "HardSID_Reset2");
+        Resolve(module_, dll_.HardSID_Unlock, "HardSID_Unlock");
         Resolve(module_, dll_.HardSID_Lock, "HardSID_Lock");
         Resolve(module_, dll_.setCaption, "setCaption");
     }
@@ -182,6 +195,252 @@ TEST_F(DllTest, ReportsOneDeviceOfVersion0301) {
     Unload();
     EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", "log end"})) << "the lock logs nothing";
     EXPECT_EQ(Log().size(), 54u);
+}
+
+// The HardSID 2 profile follows the stored value: version 0x0207 and a lock on device 0
+// that is granted once until it is given back. Off, the version is 0x0301 and every lock is
+// granted. Locks log nothing; unlocks keep their line.
+TEST_F(DllTest, ProfileDecidesVersionAndLock) {
+    struct Case {
+        const char* rule;
+        std::optional<DWORD> stored;
+        bool asText; // "1" as REG_SZ: another type counts as missing
+        bool profile;
+    };
+    const Case cases[] = {{"absent", std::nullopt, false, false}, {"0", 0, false, false},        {"1", 1, false, true},
+                          {"2", 2, false, false},              {"-1", 0xFFFFFFFF, false, false}, {"text", std::nullopt, true, false}};
+    const std::string unlock = "(i) Unhandled call to void HardSID_Unlock(deviceID: Byte);";
+    const std::string skipped = "(!) Skipped at start-up: Registry value hardsid_V2 is not a 32-bit number";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        if (c.stored) {
+            StoreSetting("hardsid_V2", *c.stored);
+        }
+        if (c.asText) {
+            win32::UniqueRegKey key;
+            ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), ERROR_SUCCESS);
+            ASSERT_EQ(::RegSetValueExA(key.get(), "hardsid_V2", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), ERROR_SUCCESS);
+        }
+        Load();
+        EXPECT_EQ(dll_.HardSID_Version(), c.profile ? 0x0207 : 0x0301);
+        EXPECT_EQ(dll_.HardSID_Version(), c.profile ? 0x0207 : 0x0301) << "on every call";
+        EXPECT_EQ(dll_.HardSID_Lock(0), 1);
+        EXPECT_EQ(dll_.HardSID_Lock(0), c.profile ? 0 : 1) << "while locked";
+        EXPECT_EQ(dll_.HardSID_Lock(1), c.profile ? 0 : 1) << "no other device";
+        dll_.HardSID_Unlock(0);
+        EXPECT_EQ(dll_.HardSID_Lock(0), 1) << "given back";
+        Unload();
+        const auto expected = c.asText ? std::vector<std::string>{"log start", skipped, unlock, "log end"}
+                                       : std::vector<std::string>{"log start", unlock, "log end"};
+        EXPECT_EQ(LogEntries(Log()), expected);
+    }
+}
+
+// With the profile on, HardSID_Read on device 0 waits its cycles on the same schedule as the
+// writes: a frame of one write of 1000 cycles and one read of 19000 cycles lasts 20 ms, and
+// the clock sends one frame per such frame. Other devices, and the profile off, never wait.
+TEST_F(DllTest, ReadOnDeviceZeroWaitsInTheProfile) {
+    StreamToDevice();
+    StoreSetting("hardsid_V2", 1);
+    Load();
+    dll_.HardSID_Write(0, 0, 1, 0x21);
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    const size_t framesBefore = Frames().size();
+    constexpr int kPlayCalls = 50;
+    for (int i = 0; i < kPlayCalls; ++i) {
+        EXPECT_EQ(dll_.HardSID_Read(0, 19000, 1), i == 0 ? 0x21 : static_cast<BYTE>(i - 1));
+        dll_.HardSID_Write(0, 1000, 1, static_cast<BYTE>(i));
+    }
+    ::QueryPerformanceCounter(&end);
+    const double elapsedMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    EXPECT_GE(elapsedMs, kPlayCalls * 20.0 - 2) << "each read waited its cycles";
+    EXPECT_GE(Frames().size() - framesBefore, static_cast<size_t>(kPlayCalls - 3)) << "nearly every write found a frame due";
+
+    const DWORD quick = ::GetTickCount();
+    for (int device = 1; device < 256; ++device) {
+        dll_.HardSID_Read(static_cast<BYTE>(device), 65535, 0);
+    }
+    EXPECT_LT(::GetTickCount() - quick, 2000u) << "devices 1 to 255 do not wait (one wait is 65 ms)";
+    Unload();
+
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    Load();
+    const DWORD off = ::GetTickCount();
+    for (int i = 0; i < 10; ++i) {
+        dll_.HardSID_Read(0, 65535, 0);
+    }
+    EXPECT_LT(::GetTickCount() - off, 500u) << "without the profile a read never waits (ten would be 655 ms)";
+}
+
+std::vector<uint8_t> FromHex(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+constexpr const char* kStop = "F02D4DF7";
+
+// HardSID_Unlock(0) and MuteHardSID_Line with a non-zero argument tell the device to stop,
+// once until the next frame; other calls send nothing. Each call keeps its log line.
+TEST_F(DllTest, PlayerDoneSendsTheStopMessageOnce) {
+    for (const bool profile : {false, true}) {
+        SCOPED_TRACE(profile ? "profile on" : "profile off");
+        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma; ");
+        StoreSetting("midi_Out", 1);
+        StoreSetting("reopen_midi", 1);
+        if (profile) {
+            StoreSetting("hardsid_V2", 1);
+        }
+        Load();
+        auto stops = [&] {
+            const auto received = Received();
+            return std::count(received.begin(), received.end(), std::string(kStop));
+        };
+        dll_.HardSID_Write(0, 0, 0, 1);
+        dll_.HardSID_Unlock(3);
+        dll_.MuteHardSID_Line(0);
+        EXPECT_EQ(stops(), 0) << "another device, or no mute";
+        dll_.HardSID_Unlock(0);
+        EXPECT_EQ(Received().back(), kStop);
+        dll_.HardSID_Unlock(0);
+        dll_.MuteHardSID_Line(1);
+        EXPECT_EQ(stops(), 1) << "no second stop before a frame";
+        dll_.HardSID_Flush(0);
+        dll_.MuteHardSID_Line(-1);
+        EXPECT_EQ(stops(), 2) << "after a frame, a mute stops again";
+        Unload();
+        EXPECT_EQ(Received().back(), kStop) << "the stop before the close stays";
+        const std::string unlock = "(i) Unhandled call to void HardSID_Unlock(deviceID: Byte);";
+        const std::string mute = "(i) Unhandled call to void MuteHardSID_Line(Mute: Integer);";
+        EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", unlock, mute, unlock, unlock, mute, mute, "log end"}));
+    }
+}
+
+TEST_F(DllTest, NoStopWithoutADevice) {
+    Load();
+    dll_.HardSID_Write(0, 0, 0, 1);
+    dll_.HardSID_Unlock(0);
+    dll_.MuteHardSID_Line(1);
+    dll_.HardSID_Flush(0);
+    Unload();
+    EXPECT_TRUE(Received().empty());
+}
+
+// A player that plays on after a stop: the first frame is preceded by the start and
+// display-text messages and carries every register as the player left it, each second slot
+// with its control register's latest value. A receiver that forgot everything at the stop
+// then holds exactly the player's registers after the player's last flush.
+TEST_F(DllTest, PlayingOnAfterAStopRestartsWithThePlayersRegisters) {
+    StreamToDevice();
+    Load();
+    dll_.setCaption("tune");
+    std::array<uint8_t, 25> player{};
+    auto write = [&](BYTE reg, BYTE value, WORD cycles = 0) {
+        dll_.HardSID_Write(0, cycles, reg, value);
+        player[reg] = value;
+    };
+    for (BYTE reg = 0; reg < 25; ++reg) {
+        write(reg, static_cast<BYTE>(0x80 + reg));
+    }
+    dll_.HardSID_Flush(0);
+    write(4, 0x41);
+    write(4, 0x40); // a gate toggle: slot 25 holds 0x40
+    dll_.HardSID_Flush(0);
+    write(4, 0x11); // slot 22 alone: slot 25 keeps the older 0x40
+    dll_.HardSID_SoftFlush(0);
+    const size_t before = Received().size();
+    dll_.MuteHardSID_Line(TRUE);
+    write(11, 0x21); // while stopped
+    for (int i = 0; i < 3; ++i) {
+        write(0, static_cast<BYTE>(i), 20000); // a timed frame falls due
+    }
+    dll_.HardSID_Flush(0);
+    const auto received = Received();
+    ASSERT_GE(received.size(), before + 4);
+    EXPECT_EQ(received[before], kStop);
+    EXPECT_EQ(received[before + 1], kStart);
+    EXPECT_EQ(received[before + 2], "F02D4F" + Hex("tune", 4) + "F7");
+    const std::vector<uint8_t> resumed = FromHex(received[before + 3]);
+    ASSERT_EQ(resumed.size(), 40u) << received[before + 3];
+    EXPECT_EQ(std::vector<uint8_t>(resumed.begin() + 3, resumed.begin() + 7), (std::vector<uint8_t>{0x7F, 0x7F, 0x7F, 0x7F}));
+    EXPECT_EQ(resumed[11 + 22], 0x11);
+    EXPECT_EQ(resumed[11 + 25], 0x11) << "the second slot carries the latest value, not the older 0x40";
+    EXPECT_EQ(resumed[11 + 23], 0x21);
+    EXPECT_EQ(resumed[11 + 26], 0x21);
+
+    monitor::ReceiverRegisters receiver;
+    for (size_t i = before; i < received.size(); ++i) {
+        if (received[i] == kStop) {
+            receiver = monitor::ReceiverRegisters{};
+        } else if (received[i].rfind("F02D4E", 0) == 0) {
+            receiver.Apply(FromHex(received[i]));
+        }
+    }
+    EXPECT_EQ(receiver.Values(), player);
+    EXPECT_EQ(std::count(received.begin(), received.end(), std::string(kStart)), 3) << "load, caption, restart";
+}
+
+// Whatever a player passes, in whatever order: no fault, the documented results, and the
+// stream goes on with every register the player wrote.
+TEST_F(DllTest, BadInputIsHarmless) {
+    StreamToDevice();
+    StoreSetting("hardsid_V2", 1);
+    Load();
+    struct LockCall {
+        bool lock;
+        BYTE device;
+        BOOLEAN granted;
+    };
+    const LockCall calls[] = {{false, 0, 0},   {false, 255, 0}, {true, 255, 0}, {true, 5, 0},  {true, 0, 1},
+                              {false, 7, 0},   {true, 0, 0},    {false, 0, 0},  {false, 0, 0}, {true, 0, 1},
+                              {true, 1, 0},    {false, 1, 0},   {true, 0, 0}};
+    for (size_t i = 0; i < std::size(calls); ++i) {
+        if (calls[i].lock) {
+            EXPECT_EQ(dll_.HardSID_Lock(calls[i].device), calls[i].granted) << "call " << i;
+        } else {
+            dll_.HardSID_Unlock(calls[i].device);
+        }
+    }
+    dll_.HardSID_Write(0, 0, 3, 0x33);
+    dll_.HardSID_Write(1, 0, 3, 0x44);
+    const DWORD start = ::GetTickCount();
+    for (int device = 1; device < 256; ++device) {
+        for (const int cycles : {0, 1, 65535, -1, 0x12345}) {
+            const BYTE expected = device == 1 ? 0x44 : 0;
+            ASSERT_EQ(dll_.HardSID_Read(static_cast<BYTE>(device), cycles, 3), expected) << device;
+        }
+    }
+    EXPECT_LT(::GetTickCount() - start, 5000u) << "1275 reads, none waits";
+    for (const int mute : {0, 1, -1, INT_MIN, INT_MAX, 0x100}) {
+        dll_.MuteHardSID_Line(mute);
+    }
+    for (const BYTE device : {0, 1, 255}) {
+        dll_.HardSID_Reset2(device, 0x0F);
+    }
+    dll_.HardSID_Write(0, 0, 5, 0x55);
+    dll_.HardSID_Flush(0);
+    EXPECT_EQ(dll_.ReadFromHardSID(0, 3), 0x33);
+    EXPECT_EQ(dll_.ReadFromHardSID(0, 5), 0x55);
+    monitor::ReceiverRegisters receiver;
+    for (const std::string& message : Received()) {
+        if (message == kStop) {
+            receiver = monitor::ReceiverRegisters{};
+        } else if (message.rfind("F02D4E", 0) == 0) {
+            receiver.Apply(FromHex(message));
+        }
+    }
+    EXPECT_EQ(receiver.Values()[3], 0x33) << "nothing lost";
+    EXPECT_EQ(receiver.Values()[5], 0x55);
+    Unload();
+    const auto entries = LogEntries(Log());
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "(i) Unhandled call to void HardSID_Reset2(deviceID: Byte);"), 3);
+    EXPECT_EQ(std::count(entries.begin(), entries.end(), "(i) Unhandled call to void MuteHardSID_Line(Mute: Integer);"), 6);
 }
 
 TEST_F(DllTest, RegistersReadBack) {
@@ -406,7 +665,7 @@ TEST_F(DllTest, EveryEntryPointRemovesItsArguments) {
         {"GetHardSIDCount", 0},    {"SetDebug", 4},        {"HardSID_Delay", 8},    {"HardSID_SoftFlush", 4},
         {"HardSID_Flush", 4},      {"HardSID_Write", 16},  {"HardSID_Devices", 0},  {"HardSID_Filter", 8},
         {"HardSID_Mute", 8},       {"HardSID_MuteAll", 8}, {"HardSID_Version", 0},  {"HardSID_Sync", 4},
-        {"HardSID_Read", 12},      {"HardSID_Reset", 4},   {"HardSID_Mute2", 16},   {"HardSID_Reset2", 4},
+        {"HardSID_Read", 12},      {"HardSID_Reset", 4},   {"HardSID_Mute2", 16},   {"HardSID_Reset2", 8},
         {"HardSID_Unlock", 4},     {"HardSID_Lock", 4},    {"setCaption", 4}};
     for (const auto& [name, bytes] : entries) {
         const void* fn = reinterpret_cast<const void*>(::GetProcAddress(module_, name));

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -301,6 +302,95 @@ TEST_F(FormTest, AggressiveCheckBoxAppliesAtOnce) {
     Send(IDC_AGGRESSIVE, BM_CLICK);
     EXPECT_FALSE(form_->AggressiveWait);
     EXPECT_EQ(Stored(win32::kSettingAggressiveWait), 0);
+}
+
+// The HardSID 2 profile follows the stored value at load: on for 1 alone, anything else or a
+// value of another type is off; the box shows it, and a value of another type is logged.
+TEST_F(FormTest, StoredHardSID2ValueSetsTheProfileAtLoad) {
+    struct Case {
+        const char* rule;
+        std::optional<int32_t> stored;
+        bool asText; // stored as REG_SZ instead of REG_DWORD
+        bool profile;
+        std::optional<int32_t> after;
+    };
+    const Case cases[] = {
+        {"absent is off and writes nothing", std::nullopt, false, false, std::nullopt},
+        {"0 is off", 0, false, false, 0},
+        {"1 is on, and stays stored", 1, false, true, 1},
+        {"2 is off", 2, false, false, 2},
+        {"-1 is off", -1, false, false, -1},
+        {"a value of another type counts as missing", std::nullopt, true, false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
+        if (c.stored) {
+            Store(win32::kSettingHardSID2, *c.stored);
+        }
+        if (c.asText) {
+            win32::UniqueRegKey key;
+            ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr), ERROR_SUCCESS);
+            ASSERT_EQ(::RegSetValueExA(key.get(), win32::kSettingHardSID2, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), ERROR_SUCCESS);
+        }
+        {
+            BoxWatcher boxes(nullptr);
+            Create();
+            EXPECT_TRUE(boxes.Texts().empty());
+        }
+        EXPECT_EQ(form_->HardSID2Profile(), c.profile);
+        EXPECT_EQ(Send(IDC_HARDSID2, BM_GETCHECK), c.profile ? BST_CHECKED : BST_UNCHECKED);
+        if (!c.asText) {
+            EXPECT_EQ(Stored(win32::kSettingHardSID2), c.after);
+        }
+        form_.reset();
+        const auto entries = LogEntries();
+        const std::string skipped = "(!) Skipped at start-up: Registry value hardsid_V2 is not a 32-bit number";
+        EXPECT_EQ(std::count(entries.begin(), entries.end(), skipped), c.asText ? 1 : 0);
+    }
+}
+
+// The box is stored the moment it changes; the profile of this load stays as it was.
+TEST_F(FormTest, HardSID2CheckBoxIsStoredAtOnceAndAppliesAtTheNextLoad) {
+    Create();
+    EXPECT_FALSE(form_->HardSID2Profile());
+    Send(IDC_HARDSID2, BM_CLICK);
+    EXPECT_EQ(Stored(win32::kSettingHardSID2), 1);
+    EXPECT_FALSE(form_->HardSID2Profile()) << "a player asked for the version already";
+    Send(IDC_HARDSID2, BM_CLICK);
+    EXPECT_EQ(Stored(win32::kSettingHardSID2), 0);
+    Send(IDC_HARDSID2, BM_CLICK);
+    form_.reset();
+    Create();
+    EXPECT_TRUE(form_->HardSID2Profile());
+    EXPECT_EQ(Send(IDC_HARDSID2, BM_GETCHECK), BST_CHECKED);
+}
+
+// The new box and its note sit below the timing box, inside the page, without overlapping.
+TEST_F(FormTest, HardSID2BoxAndItsNoteFitTheOptionsPage) {
+    Create();
+    char text[128] = {};
+    ::GetWindowTextA(form_->Control(IDC_HARDSID2), text, sizeof text);
+    EXPECT_STREQ(text, "Act as a HardSID 2 driver (for sidplay2 and sidplayfp)");
+    const HWND page = ::GetParent(form_->Control(IDC_HARDSID2));
+    RECT pageArea{};
+    ::GetClientRect(page, &pageArea);
+    auto placeOf = [&](int id) {
+        RECT r{};
+        ::GetWindowRect(form_->Control(id), &r);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    const RECT aggressive = placeOf(IDC_AGGRESSIVE);
+    const RECT box = placeOf(IDC_HARDSID2);
+    const RECT note = placeOf(IDC_LABEL2);
+    EXPECT_GE(box.top, aggressive.bottom);
+    EXPECT_GE(note.top, box.bottom);
+    EXPECT_LE(note.bottom, pageArea.bottom);
+    EXPECT_LE(box.right, pageArea.right);
+    EXPECT_LE(note.right, pageArea.right);
+    ::GetWindowTextA(form_->Control(IDC_LABEL2), text, sizeof text);
+    EXPECT_NE(std::string(text).find("next time"), std::string::npos);
 }
 
 // The old device hears the stop message and is closed before the new one opens, and the new

@@ -65,10 +65,14 @@ int64_t Now() noexcept {
 }
 
 void Deliver(const Notify& notify, uintptr_t handle, UINT message, MIDIHDR* header) noexcept {
-    Line line(NoticeName(message));
-    line.Number("handle", static_cast<int64_t>(handle));
-    if (header != nullptr) {
-        line.Hex("header", reinterpret_cast<uintptr_t>(header));
+    {
+        // Written before the program hears of it: a test that has seen the notice's effect
+        // must find the notice in the record.
+        Line line(NoticeName(message));
+        line.Number("handle", static_cast<int64_t>(handle));
+        if (header != nullptr) {
+            line.Hex("header", reinterpret_cast<uintptr_t>(header));
+        }
     }
     const auto device = reinterpret_cast<HMIDIOUT>(handle);
     switch (notify.type) {

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Silence when the player is done, and the stream's restart if it plays on. Players that
+// never unload the library leave the synthesiser holding its last notes otherwise.
+#include <mutex>
+
+#include "asid_engine.h"
+#include "asid_messages.h"
+
+namespace hardsid {
+
+void TAsidEngine::StopUntilNextFrame() {
+    std::lock_guard guard(lock_);
+    if (stopped_ || !StreamingEnabled.load(std::memory_order_relaxed)) {
+        return;
+    }
+    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    stopped_ = true;
+}
+
+// A stopped receiver may have cleared its registers: it is greeted again and given all of
+// them, with the values the player wrote, not the zeros of a new stream.
+void TAsidEngine::ResumeLocked() {
+    stopped_ = false;
+    const std::vector<uint8_t> text = BuildDisplayTextMessage(displayText_);
+    slots_.MarkAllForResume();
+    try {
+        sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
+        sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
+    } catch (...) {
+        // The frame with every register still goes: a receiver that missed the start
+        // message gets its registers all the same.
+    }
+}
+
+} // namespace hardsid
