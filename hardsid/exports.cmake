@@ -48,5 +48,7 @@ function(hardsid_write_def path)
       list(APPEND seen ${name})
     endif()
   endforeach()
-  file(WRITE "${path}" "${lines}")
+  # Rewritten only when it changes: a new time stamp would relink the DLL at every configure.
+  file(WRITE "${path}.new" "${lines}")
+  configure_file("${path}.new" "${path}" COPYONLY)
 endfunction()

@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# The main job. Installs what is missing and builds everything; then plays the default tune
-# through hardsid.dll under Wine, as a SID player would, into the scripted winmm as the
-# MIDI device; checks what that device received with the ASID monitor, draws the plot,
-# and shows the library's log. Everything it makes goes to build/demo/.
+# The main job. Installs what is missing and builds what the demo and a user need: both
+# hardsid.dll and their zips, the 64-bit replay host and scripted winmm, and the ASID monitor
+# (no tests). Then plays the default tune through hardsid.dll under Wine, as a SID player
+# would, into the scripted winmm as the MIDI device; checks what that device received with
+# the ASID monitor, draws the plot, shows the library's log, and names the libraries to copy.
+# Everything the demo makes goes to build/demo/, the zips to build/dist/.
 # Usage: scripts/demo.sh [TRACE]   (a register trace; the default tune without one)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$top"
 
 trace=${1:-}
-bash scripts/install-deps.sh
-build_preset native
-build_preset mingw-x86_64
-build_preset mingw-i686
+bash scripts/install-deps.sh demo
+
+build_preset tools asid_monitor
+build_preset dist-x86_64 hardsid_zip replay_host winmm_double
+build_preset dist-i686 hardsid_zip
 ensure_display
 ensure_wine_prefix
 
@@ -46,8 +49,22 @@ fi
 
 echo
 echo "== what the device received"
-"$top/build/native/tools/asid_monitor/asid_monitor" --record --plot "$demo/asid.png" "$demo/capture.txt"
+"$top/build/tools/tools/asid_monitor/asid_monitor" --record --plot "$demo/asid.png" "$demo/capture.txt"
 
 echo
 echo "== hardsid.log"
 tr '\r' '\n' < "$demo/hardsid.log"
+
+echo
+echo "== the libraries, ready to copy beside a player's program"
+for arch in i686 x86_64; do
+  echo "$top/build/mingw-$arch/hardsid/hardsid.dll"
+done
+# The zips carry the version that the build gave the DLL's version resource.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$top/build/mingw-x86_64/CMakeCache.txt")
+echo "zips (library, licence, where to put it and which settings to choose):"
+for windows in win32 win64; do
+  zip="$top/build/dist/hardsid-$version-$windows.zip"
+  [ -f "$zip" ] || { echo "demo: $zip was not built" >&2; exit 1; }
+  echo "$zip"
+done

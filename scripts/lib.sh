@@ -43,10 +43,11 @@ ensure_wine_prefix() {
   fi
 }
 
-# cmake configure + build of one preset.
+# cmake configure + build of one preset: everything, or only the named targets.
 build_preset() {
   local preset=$1
-  echo "== build: $preset"
+  shift
+  echo "== build: $preset${*:+ ($*)}"
   cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  cmake --build --preset "$preset" ${*:+--target "$@"}
 }

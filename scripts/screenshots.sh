@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$top"
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 if ! convert -version 2>/dev/null | grep -q ImageMagick; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends imagemagick </dev/null
 fi

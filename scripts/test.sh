@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$top"
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 passed=0 failed=0 skipped=0 status=0
 
@@ -39,8 +39,9 @@ build_preset native
 build_preset mingw-x86_64
 build_preset mingw-i686
 
-# The native tests also read both built DLLs' export and import tables.
+# The native tests also read both built DLLs' export and import tables, and their zips.
 export HARDSID_DLLS="$top/build/mingw-i686/hardsid/hardsid.dll:$top/build/mingw-x86_64/hardsid/hardsid.dll"
+export HARDSID_DIST_DIR="$top/build/dist"
 run_ctest native
 
 ensure_display

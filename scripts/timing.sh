@@ -4,7 +4,8 @@
 #   1. timing_bench.exe: the cycle delay's error, the cost of a write, load and unload;
 #   2. 20-second replays of the default tune through the library into the scripted winmm,
 #      with aggressive and then relaxed timing, each checked by the ASID monitor: tempo,
-#      frames per second, frame interval, and a histogram PNG.
+#      frames per second, frame interval, the processor time of the player's thread per second
+#      of music, and a histogram PNG.
 # Outputs go under build/timing/. Runs as root from a fresh clone, without standard input.
 # Usage: scripts/timing.sh [--aggressive-only]
 set -euo pipefail
@@ -21,11 +22,11 @@ if [ "${1:-}" = --aggressive-only ]; then
 fi
 out=$top/build/timing
 win64=$top/build/mingw-x86_64
-monitor=$top/build/native/tools/asid_monitor/asid_monitor
+monitor=$top/build/tools/tools/asid_monitor/asid_monitor
 started=$SECONDS
 
-bash scripts/install-deps.sh </dev/null
-build_preset native
+bash scripts/install-deps.sh test </dev/null
+build_preset tools asid_monitor
 build_preset mingw-x86_64
 build_preset mingw-i686
 ensure_display
@@ -82,6 +83,10 @@ summarise() {
       ratio = $(NF - 2); percent = $(NF - 1); gsub(/[()]/, "", percent)
       printf "tempo: %s s wall for %s s nominal: ratio %s (%s %%)  goal within 0.1 %%: %s\n",
         $2, $5, ratio, percent, (ratio - 1 <= 0.001 && 1 - ratio <= 0.001) ? "met" : "missed"
+    }
+    /^processor time of the replaying thread:/ {
+      printf "processor time of the player'"'"'s thread: %s s for %s s of music: %s ms per second of music (%.1f %% of one core)\n",
+        $7, $10, $(NF - 3), $(NF - 3) / 10
     }' "$dir/replay.txt"
   awk '
     /^frames per second:/ {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "player_driver.h"
 #include "progress_line.h"
 #include "replay_options.h"
+#include "thread_times.h"
 #include "tools/trace/trace_file.h"
 #include "tools/tune/default_tune.h"
 #include "trace_replayer.h"
@@ -42,9 +44,18 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return FALSE;
 }
 
+// A console or a terminal is a character device; a log file or a pipe is not, and there a
+// carriage return would only pile the updates onto one endless line.
+replay::ProgressLine::Style ProgressStyleOfStdout() {
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const bool terminal = out != nullptr && out != INVALID_HANDLE_VALUE && ::GetFileType(out) == FILE_TYPE_CHAR;
+    return terminal ? replay::ProgressLine::Style::Redraw : replay::ProgressLine::Style::PlainLines;
+}
+
 struct Timing {
     uint64_t cycles = 0;
     double wallSeconds = 0;
+    double processorSeconds = -1; ///< of the replaying thread; negative when unknown
     bool completed = false;
 };
 
@@ -62,23 +73,30 @@ Timing Replay(const trace::Trace& trace, replay::PlayerFamily family, bool quiet
     }
 
     const auto start = replay::ProgressLine::Clock::now();
-    replay::ProgressLine line(stdout, trace::NominalCycles(trace), start);
+    replay::ProgressLine line(stdout, ProgressStyleOfStdout(), trace::NominalCycles(trace), start);
+    std::optional<replay::ProgressThread> progress;
+    if (!quiet) {
+        progress.emplace(line);
+    }
+    const double processorAtStart = replay::ThreadProcessorSeconds();
     const replay::ReplayOutcome outcome =
         player->Play(trace, calls, kProgressStepCycles, [&](uint64_t position) {
-            if (!quiet) {
-                line.Update(position);
+            if (progress) {
+                progress->Report(position);
             }
             return !interrupted;
         });
     const auto end = replay::ProgressLine::Clock::now();
-    if (!quiet) {
-        line.Finish(outcome.cycles);
+    const double processorAtEnd = replay::ThreadProcessorSeconds();
+    if (progress) {
+        progress->Finish(outcome.cycles);
     }
     player->Finish(calls);
     if (!player->FreesLibrary()) {
         library.KeepLoaded();
     }
-    return {outcome.cycles, std::chrono::duration<double>(end - start).count(), outcome.completed};
+    const double processor = processorAtStart >= 0 && processorAtEnd >= 0 ? processorAtEnd - processorAtStart : -1;
+    return {outcome.cycles, std::chrono::duration<double>(end - start).count(), processor, outcome.completed};
 }
 
 } // namespace
@@ -136,6 +154,10 @@ int main(int argc, char** argv) {
         const double ratio = timing.wallSeconds / played;
         std::printf("wall %.3f s for %.3f s of trace: ratio %.5f (%+.3f %%)\n", timing.wallSeconds, played, ratio,
                     (ratio - 1) * 100);
+        if (timing.processorSeconds >= 0) {
+            std::printf("processor time of the replaying thread: %.3f s for %.3f s of trace: %.1f ms per second\n",
+                        timing.processorSeconds, played, timing.processorSeconds / played * 1000);
+        }
     }
     if (!timing.completed) {
         std::printf("interrupted\n");
