@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "in_flight_list.h"
 
+#include <mutex>
 #include <utility>
 
 namespace hardsid {
 
 void TInFlightList::Add(TMyMidiHdr* message) noexcept {
-    Guard guard(lock_);
+    std::lock_guard guard(lock_);
     message->Previous = nullptr;
     message->Next = head_;
     if (head_ != nullptr) {
@@ -16,7 +17,7 @@ void TInFlightList::Add(TMyMidiHdr* message) noexcept {
 }
 
 void TInFlightList::Remove(TMyMidiHdr* message) noexcept {
-    Guard guard(lock_);
+    std::lock_guard guard(lock_);
     Unlink(message);
 }
 
@@ -33,12 +34,12 @@ void TInFlightList::Unlink(TMyMidiHdr* message) noexcept {
 }
 
 TMyMidiHdr* TInFlightList::TakeAll() noexcept {
-    Guard guard(lock_);
+    std::lock_guard guard(lock_);
     return std::exchange(head_, nullptr);
 }
 
 TMyMidiHdr* TInFlightList::TakeFinished() noexcept {
-    Guard guard(lock_);
+    std::lock_guard guard(lock_);
     TMyMidiHdr* taken = nullptr;
     for (TMyMidiHdr* message = head_; message != nullptr;) {
         TMyMidiHdr* next = message->Next;
@@ -53,7 +54,7 @@ TMyMidiHdr* TInFlightList::TakeFinished() noexcept {
 }
 
 TMyMidiHdr* TInFlightList::TakeFinished(const MIDIHDR* header) noexcept {
-    Guard guard(lock_);
+    std::lock_guard guard(lock_);
     for (TMyMidiHdr* message = head_; message != nullptr; message = message->Next) {
         if (message->Header() == header) {
             if (!message->Finished()) {

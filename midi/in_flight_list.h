@@ -4,9 +4,10 @@
 // from a thread that never sees their completion notices.
 #pragma once
 
-#include <windows.h>
+#include <mutex>
 
 #include "midi_hdr.h"
+#include "win32/srw_lock.h"
 
 namespace hardsid {
 
@@ -24,7 +25,7 @@ public:
     /// Calls action(TMyMidiHdr&) for every message, under the lock.
     template <typename Action>
     void ForEach(Action action) noexcept {
-        Guard guard(lock_);
+        std::lock_guard guard(lock_);
         for (TMyMidiHdr* message = head_; message != nullptr; message = message->Next) {
             action(*message);
         }
@@ -42,18 +43,7 @@ public:
 private:
     void Unlink(TMyMidiHdr* message) noexcept;
 
-    class Guard {
-    public:
-        explicit Guard(SRWLOCK& lock) noexcept : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-        ~Guard() { ::ReleaseSRWLockExclusive(&lock_); }
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
-
-    private:
-        SRWLOCK& lock_;
-    };
-
-    SRWLOCK lock_ = SRWLOCK_INIT;
+    win32::SrwLock lock_;
     TMyMidiHdr* head_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <mutex>
 
 #include "midi_result.h"
 
@@ -102,6 +103,7 @@ bool TMidiOutput::Close() noexcept {
     if (!IsOpen()) {
         return false;
     }
+    std::lock_guard guard(releaseLock_);
     // Unprepared with the handle that prepared them; their notices may come after it is gone.
     return !MidiFailed(win32::ResetAndCloseMidiOut(deviceHandle_.release(), [this](HMIDIOUT device) noexcept {
         inFlight_.ForEach(

@@ -2,6 +2,7 @@
 // TMidiOutput: long messages, from the send to their release on the port's thread.
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include "midi_out.h"
 #include "midi_result.h"
@@ -51,8 +52,11 @@ LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) n
     // message already, and a later message may have been given the same address: only a
     // listed message that the driver has finished with is released here. Either way the
     // message of this notice has been released when the event fires.
-    if (TMyMidiHdr* finished = inFlight_.TakeFinished(reinterpret_cast<const MIDIHDR*>(lParam))) {
-        Release(finished);
+    {
+        std::lock_guard guard(releaseLock_);
+        if (TMyMidiHdr* finished = inFlight_.TakeFinished(reinterpret_cast<const MIDIHDR*>(lParam))) {
+            Release(finished);
+        }
     }
     if (Onmidioutput) {
         try {
@@ -71,6 +75,7 @@ void TMidiOutput::Release(TMyMidiHdr* message) noexcept {
 }
 
 void TMidiOutput::ReleaseFinished() noexcept {
+    std::lock_guard guard(releaseLock_);
     TMyMidiHdr* message = inFlight_.TakeFinished();
     while (message != nullptr) {
         TMyMidiHdr* next = message->Next;

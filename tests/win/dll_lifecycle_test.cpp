@@ -365,7 +365,7 @@ TEST_F(DllLifecycleTest, UnloadFromAnotherThreadTwoHundredTimes) {
 
 // The port's completion notices, handled on the loading thread, meet the port's destruction on
 // the unloading thread: every header must still be unprepared once, and every handle closed.
-TEST_F(DllLifecycleTest, DISABLED_UnloadFromAnotherThreadUnpreparesEveryHeader) {
+TEST_F(DllLifecycleTest, UnloadFromAnotherThreadUnpreparesEveryHeader) {
     for (int cycle = 1; cycle <= 200; ++cycle) {
         LoadAndWrite(static_cast<BYTE>(cycle));
         PumpPending();
