@@ -38,13 +38,14 @@ TMyMidiHdr* TInFlightList::TakeAll() noexcept {
     return std::exchange(head_, nullptr);
 }
 
-TMyMidiHdr* TInFlightList::TakeFinished() noexcept {
+TMyMidiHdr* TInFlightList::TakeFinished(TakenAction whileLocked) noexcept {
     std::lock_guard guard(lock_);
     TMyMidiHdr* taken = nullptr;
     for (TMyMidiHdr* message = head_; message != nullptr;) {
         TMyMidiHdr* next = message->Next;
         if (message->Finished()) {
             Unlink(message);
+            whileLocked(*message);
             message->Next = taken;
             taken = message;
         }
@@ -53,7 +54,7 @@ TMyMidiHdr* TInFlightList::TakeFinished() noexcept {
     return taken;
 }
 
-TMyMidiHdr* TInFlightList::TakeFinished(const MIDIHDR* header) noexcept {
+TMyMidiHdr* TInFlightList::TakeFinished(const MIDIHDR* header, TakenAction whileLocked) noexcept {
     std::lock_guard guard(lock_);
     for (TMyMidiHdr* message = head_; message != nullptr; message = message->Next) {
         if (message->Header() == header) {
@@ -61,6 +62,7 @@ TMyMidiHdr* TInFlightList::TakeFinished(const MIDIHDR* header) noexcept {
                 return nullptr;
             }
             Unlink(message);
+            whileLocked(*message);
             return message;
         }
     }

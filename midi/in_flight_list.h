@@ -32,13 +32,15 @@ public:
     }
     /// Empties the list and gives its first message; follow Next for the rest.
     TMyMidiHdr* TakeAll() noexcept;
+    /// Runs on each message taken, before the lock is let go.
+    using TakenAction = void (*)(TMyMidiHdr& message) noexcept;
     /// Takes every message that the driver has finished with out of the list and gives the
     /// first; follow Next for the rest.
-    TMyMidiHdr* TakeFinished() noexcept;
+    TMyMidiHdr* TakeFinished(TakenAction whileLocked) noexcept;
     /// Takes the listed message whose header is at that address, when the driver has finished
     /// with it; nullptr otherwise (released already, or the address now belongs to a message
     /// still on its way).
-    TMyMidiHdr* TakeFinished(const MIDIHDR* header) noexcept;
+    TMyMidiHdr* TakeFinished(const MIDIHDR* header, TakenAction whileLocked) noexcept;
 
 private:
     void Unlink(TMyMidiHdr* message) noexcept;

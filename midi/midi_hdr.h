@@ -36,6 +36,9 @@ public:
     /// Messages allocated and not yet released, in this process: what a leak would leave.
     static long LiveCount() noexcept { return live_.load(); }
 
+    /// The device the header was prepared on: it is unprepared there, even after the port
+    /// has moved on to another handle.
+    HMIDIOUT Device = nullptr;
     /// Links of the port's list of messages in flight.
     TMyMidiHdr* Previous = nullptr;
     TMyMidiHdr* Next = nullptr;

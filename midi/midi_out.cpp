@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstring>
-#include <mutex>
 
 #include "midi_result.h"
 
@@ -103,7 +102,6 @@ bool TMidiOutput::Close() noexcept {
     if (!IsOpen()) {
         return false;
     }
-    std::lock_guard guard(releaseLock_);
     // Unprepared with the handle that prepared them; their notices may come after it is gone.
     return !MidiFailed(win32::ResetAndCloseMidiOut(deviceHandle_.release(), [this](HMIDIOUT device) noexcept {
         inFlight_.ForEach(

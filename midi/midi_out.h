@@ -16,7 +16,6 @@
 #include "midi_out_error.h"
 #include "win32/component.h"
 #include "win32/hidden_window.h"
-#include "win32/srw_lock.h"
 #include "win32/unique_midi_out.h"
 
 namespace hardsid {
@@ -88,9 +87,6 @@ public:
 private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     LRESULT NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    /// Unprepares a message taken out of the in-flight list and frees it; the caller holds
-    /// releaseLock_.
-    void Release(TMyMidiHdr* message) noexcept;
     /// Releases every message that the driver has finished with, on the calling thread.
     void ReleaseFinished() noexcept;
     void ReleaseInFlight() noexcept;
@@ -103,10 +99,6 @@ private:
     TMidiOutCaps caps_;
     uint16_t deviceCount_ = 0;
     TInFlightList inFlight_;
-    // Taking finished messages out of the list and unpreparing them is one step against Close:
-    // otherwise a message taken just before another thread closes the device would be
-    // unprepared with a handle that is gone, and stay prepared.
-    win32::SrwLock releaseLock_;
 };
 
 } // namespace hardsid

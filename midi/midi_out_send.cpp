@@ -2,12 +2,21 @@
 // TMidiOutput: long messages, from the send to their release on the port's thread.
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <utility>
 
 #include "midi_out.h"
 #include "midi_result.h"
 
 namespace hardsid {
+namespace {
+
+// Called under the in-flight list's lock, as Close unprepares what is still listed: whichever
+// comes first, a message is unprepared while its device is still open, and only once.
+void Unprepare(TMyMidiHdr& message) noexcept {
+    ::midiOutUnprepareHeader(message.Device, message.Header(), sizeof(MIDIHDR));
+}
+
+} // namespace
 
 void TMidiOutput::SendLongMessage(const uint8_t* data, uint16_t length) noexcept {
     if (length == 0) {
@@ -24,6 +33,7 @@ void TMidiOutput::SendLongMessage(const uint8_t* data, uint16_t length) noexcept
         // Listed before the driver sees it: its notice may reach the port's thread first.
         inFlight_.Add(message.get());
         const HMIDIOUT device = deviceHandle_.get();
+        message->Device = device;
         if (MidiFailed(::midiOutPrepareHeader(device, header, sizeof(MIDIHDR)))) {
             inFlight_.Remove(message.get());
             return;
@@ -52,12 +62,7 @@ LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) n
     // message already, and a later message may have been given the same address: only a
     // listed message that the driver has finished with is released here. Either way the
     // message of this notice has been released when the event fires.
-    {
-        std::lock_guard guard(releaseLock_);
-        if (TMyMidiHdr* finished = inFlight_.TakeFinished(reinterpret_cast<const MIDIHDR*>(lParam))) {
-            Release(finished);
-        }
-    }
+    delete inFlight_.TakeFinished(reinterpret_cast<const MIDIHDR*>(lParam), &Unprepare);
     if (Onmidioutput) {
         try {
             Onmidioutput(this);
@@ -68,19 +73,10 @@ LRESULT TMidiOutput::NotifyWndProc(UINT message, WPARAM wParam, LPARAM lParam) n
     return 0;
 }
 
-void TMidiOutput::Release(TMyMidiHdr* message) noexcept {
-    // Refused when the device was closed or changed since: the message goes all the same.
-    ::midiOutUnprepareHeader(deviceHandle_.get(), message->Header(), sizeof(MIDIHDR));
-    delete message;
-}
-
 void TMidiOutput::ReleaseFinished() noexcept {
-    std::lock_guard guard(releaseLock_);
-    TMyMidiHdr* message = inFlight_.TakeFinished();
+    TMyMidiHdr* message = inFlight_.TakeFinished(&Unprepare);
     while (message != nullptr) {
-        TMyMidiHdr* next = message->Next;
-        Release(message);
-        message = next;
+        delete std::exchange(message, message->Next);
     }
 }
 

@@ -104,7 +104,9 @@ TEST(DistZip, HoldsTheBuiltDllTheLicenceAndTheInstructions) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"LICENSE.txt", "README.txt", "hardsid.dll"}));
+        EXPECT_EQ(names, (std::vector<std::string>{"LICENSE.txt", "README.txt", "hardsid-settings.exe", "hardsid.dll"}));
+        EXPECT_EQ(ReadPeImage(ReadFileBytes((unpacked / "hardsid-settings.exe").string())).machine, image.machine)
+            << "the settings program of the DLL's architecture";
 
         EXPECT_TRUE(ReadFileBytes((unpacked / "hardsid.dll").string()) == dll) << "not the built DLL";
         EXPECT_EQ(ReadText(unpacked / "LICENSE.txt"), WithWindowsLineEnds(ReadText(HARDSID_SOURCE_DIR "/LICENSE")));

@@ -5,6 +5,7 @@
 // when it closes.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace {
 
 constexpr const char* kTitle = "hardsid-settings";
 constexpr const char* kLibraryName = "hardsid.dll";
-constexpr const char* kTrayClass = "TCiaTrayWindow";
+constexpr const char* kTrayTitle = "TCiaTrayWindow"; // the tray icon's hidden window
 constexpr const char* kSettingsCaption = "Fennick";
 constexpr UINT kTrayNotice = WM_USER + 1; // the tray icon's callback message
 constexpr int kExitFailed = 1;
@@ -45,10 +46,12 @@ struct ThreadWindows {
 BOOL CALLBACK FindWindows(HWND window, LPARAM found) {
     auto& windows = *reinterpret_cast<ThreadWindows*>(found);
     char text[64] = {};
-    if (::GetClassNameA(window, text, sizeof text) > 0 && std::string(text) == kTrayClass) {
-        windows.tray = window;
-    } else if (::GetWindowTextA(window, text, sizeof text) > 0 && std::string(text) == kSettingsCaption) {
-        windows.settings = window;
+    if (::GetWindowTextA(window, text, sizeof text) > 0) {
+        if (std::strcmp(text, kTrayTitle) == 0) {
+            windows.tray = window;
+        } else if (std::strcmp(text, kSettingsCaption) == 0) {
+            windows.settings = window;
+        }
     }
     return TRUE;
 }
