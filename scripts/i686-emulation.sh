@@ -26,6 +26,12 @@ export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 
 i686_binfmt=/proc/sys/fs/binfmt_misc
 
+# Every program start costs a minute or more under the emulator: Wine's desktop-menu
+# builder and its Mono and Gecko installers are not started.
+i686_quiet_overrides() {
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}winemenubuilder.exe=d;mscoree,mshtml="
+}
+
 # Prints the first enabled binfmt entry, other than ours, that sends i386 programs to an
 # emulator; nothing when there is none.
 i686_system_entry() {
@@ -152,7 +158,7 @@ i686_ensure_prefix() {
       '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
       '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' > "$reg"
-    WINEPREFIX=$scratch WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml=" \
+    WINEPREFIX=$scratch WINEARCH=win32 WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" \
       i686_emulated bash -c '
         # wineboot returns before the prefix is complete: wait for it before the import.
         "$1" wineboot -i
@@ -175,6 +181,7 @@ i686_ensure_prefix() {
 # emulator itself is tried once more; the second one is the program's result.
 i686_wine() {
   local err rc attempt
+  i686_quiet_overrides
   err=$(mktemp)
   for attempt in 1 2; do
     rc=0
@@ -194,6 +201,8 @@ i686_wine() {
 # program held open in the 32-bit prefix all along: Wine's own services then start once
 # instead of at every program start, which under the emulator takes minutes each time.
 i686_session() {
+  local WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-}
+  i686_quiet_overrides
   WINEPREFIX=$HARDSID_WINE32_PREFIX i686_emulated bash -c '
     fifo=$(mktemp -u)
     mkfifo "$fifo"
