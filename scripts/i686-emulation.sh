@@ -235,7 +235,7 @@ i686_tests() {
   esac
   local ran=$(( passed - before_p + failed - before_f )) skip=$(( skipped - before_s ))
   case "$mode" in
-    native) i686_note="i686: $ran tests ran natively ($((passed - before_p)) passed), $skip skipped" ;;
+    native) i686_note="i686: $ran tests ran natively, $((passed - before_p)) passed, $skip skipped" ;;
     emulate)
       local why="the kernel cannot run 32-bit code"
       [ "${HARDSID_I686:-auto}" = emulate ] && why="HARDSID_I686=emulate"
