@@ -152,12 +152,11 @@ i686_ensure_prefix() {
     local scratch=$prefix.new reg
     rm -rf "$scratch"
     reg=$(mktemp --suffix=.reg)
-    # Same choices as the 64-bit test prefix: a crashing program ends instead of waiting on
-    # the crash dialog, and a virtual desktop holds the windows and the notification area.
+    # A crashing program ends instead of waiting on the crash dialog. Unlike the 64-bit test
+    # prefix there is no virtual desktop: its process died under the emulator, and every
+    # later program then failed to create a window.
     printf '%s\r\n' 'REGEDIT4' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
-      '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' > "$reg"
+      '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' > "$reg"
     WINEPREFIX=$scratch WINEARCH=win32 WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" \
       i686_emulated bash -c '
         # wineboot returns before the prefix is complete: wait for it before the import.
