@@ -129,13 +129,17 @@ i686_run_global() {
     echo "i686: registering the emulator for 32-bit programs needs root" >&2
     return 1
   fi
+  local mounted=no
   if [ ! -e "$i686_binfmt/register" ]; then
     mount -t binfmt_misc binfmt_misc "$i686_binfmt"
+    mounted=yes
   fi
-  i686_register_line > "$i686_binfmt/register"
+  # An entry of ours still there was left by a run that was killed: it is reused and removed.
+  [ -e "$i686_binfmt/$i686_entry" ] || i686_register_line > "$i686_binfmt/register"
   local rc=0
   HARDSID_I686_BINFMT=global "$@" || rc=$?
   echo -1 > "$i686_binfmt/$i686_entry" 2>/dev/null || true
+  [ "$mounted" = no ] || umount "$i686_binfmt" 2>/dev/null || true
   return "$rc"
 }
 
