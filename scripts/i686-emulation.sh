@@ -230,7 +230,12 @@ i686_tests() {
   case "$mode" in
     native) run_ctest "$preset" ;;
     emulate)
-      i686_ensure_prefix || status=1
+      if ! i686_ensure_prefix; then
+        # Counted as one failure: every program would try to create the prefix again.
+        status=1 failed=$((failed + 1))
+        i686_note="i686: not run, the 32-bit Wine prefix could not be created (see $HARDSID_WINE32_PREFIX.log)"
+        return
+      fi
       # One binfmt entry for the whole run; wine-run finds it in place.
       ctest_wrapper=i686_session run_ctest "$preset-emulated"
       ;;
