@@ -21,7 +21,8 @@ i686_mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\
 # Kept outside the work tree so that a fresh clone finds it made (creating it under the
 # emulator takes minutes).
 export HARDSID_WINE32_PREFIX=${HARDSID_WINE32_PREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/hardsid/wineprefix-win32}
-# A reserved 32-bit guest address space keeps Wine's fixed mappings where Wine wants them.
+# The guest address space qemu reserves, below the top 144 MiB, as is usual for 32-bit Wine
+# under qemu (not measured against qemu's default here).
 export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xf7000000}
 
 i686_binfmt=/proc/sys/fs/binfmt_misc
