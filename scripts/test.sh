@@ -16,7 +16,7 @@ run_ctest() {
   local preset=$1 log
   log=$(mktemp)
   echo "== test: $preset"
-  if ! ctest --preset "$preset" 2>&1 | tee "$log"; then
+  if ! ${ctest_wrapper:-} ctest --preset "$preset" 2>&1 | tee "$log"; then
     status=1
   fi
   local line total fail skip
@@ -47,12 +47,11 @@ run_ctest native
 ensure_display
 ensure_wine_prefix
 # The 64-bit run goes last: its closing lines are the ones that count tests actually run.
-run_ctest mingw-i686
+source scripts/i686-emulation.sh
+i686_tests mingw-i686
 run_ctest mingw-x86_64
 
-if [ "$skipped" -gt 0 ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  echo "(skipped: 32-bit Windows programs cannot run on this kernel; the i686 build is compiled only)"
-fi
+echo "$i686_note"
 # The summary is the last line of the run.
 echo "summary: $passed passed, $failed failed, $skipped skipped"
 [ "$status" -eq 0 ] && [ "$failed" -eq 0 ]
