@@ -26,19 +26,29 @@ ensure_display() {
   return 1
 }
 
+# Writes the settings every test prefix gets, as a file for regedit: a crashing test program
+# must end, not wait for a click on the crash dialog; a virtual desktop holds every window and
+# the notification area (without one, removing a tray icon waits two seconds for an X11 tray
+# that Xvfb does not have).
+write_test_prefix_settings() {
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' > "$1"
+}
+
 # Creates the Wine prefix once; later runs find it ready.
 ensure_wine_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== creating the Wine prefix $WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-    local reg=(/usr/lib/wine/wine64 reg add)
-    # A crashing test program must end, not wait for a click on the crash dialog.
-    "${reg[@]}" 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-    # A virtual desktop holds every window and the notification area. Without one, removing
-    # a tray icon waits two seconds for an X11 tray that Xvfb does not have.
-    "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1 || true
-    "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver -w || true
+    local reg
+    reg=$(mktemp --suffix=.reg)
+    write_test_prefix_settings "$reg"
+    /usr/lib/wine/wine64 regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 || true
+    rm -f "$reg"
     /usr/lib/wine/wineserver -w || true
   fi
 }
