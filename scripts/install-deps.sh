@@ -16,7 +16,6 @@ demo_packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32 wine64 xvfb xauth fonts-liberation
   gnuplot-nox
-  qemu-user-static
 )
 test_packages=(googletest libgtest-dev libgmock-dev)
 bench_packages=(libbenchmark-dev)
