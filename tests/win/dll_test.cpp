@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -632,28 +634,42 @@ TEST_F(DllTest, BuffersComeBackInAPlayerThatNeverDispatches) {
     std::thread([&] { dll_.HardSID_Flush(0); }).join();
 
     // Outstanding: sent and not yet unprepared. Held: reported done and still not unprepared,
-    // which only the library can end; the driver's own lag on a busy machine it cannot.
+    // which only the library can end. How many are held at a send depends on how the driver's
+    // thread is scheduled (it finishes messages in bursts on a busy or emulated machine); what
+    // the library promises is that a message reported done before one send is released by the
+    // next: each send first takes back what is finished.
     int outstanding = 0;
     int held = 0;
     int mostOutstanding = 0;
     int mostHeld = 0;
     int sent = 0;
+    int heldPastASend = 0;
+    std::map<std::string, int> doneBeforeSend; // header → sends recorded before its notice
+    std::set<std::string> releasedBeforeNotice; // the driver wrote the notice after the release
     for (const RecordLine& line : Record()) {
         if (line.event == "midiOutLongMsg" && line["result"] == "0") {
             ++sent;
             mostOutstanding = std::max(mostOutstanding, ++outstanding);
             mostHeld = std::max(mostHeld, held);
+            heldPastASend += static_cast<int>(std::count_if(doneBeforeSend.begin(), doneBeforeSend.end(),
+                                                            [&](const auto& done) { return done.second <= sent - 2; }));
         } else if (line.event == "MOM_DONE") {
             ++held;
+            if (releasedBeforeNotice.erase(line["header"]) == 0) {
+                doneBeforeSend.emplace(line["header"], sent);
+            }
         } else if (line.event == "midiOutUnprepareHeader" && line["result"] == "0") {
             --outstanding;
             --held;
+            if (doneBeforeSend.erase(line["header"]) == 0) {
+                releasedBeforeNotice.insert(line["header"]);
+            }
         }
     }
     std::printf("never-dispatching player, %d frames sent: at most %d buffers outstanding, %d of them done; %d at the end\n",
                 sent, mostOutstanding, mostHeld, outstanding);
     EXPECT_GE(sent, kFrames);
-    EXPECT_LE(mostHeld, 8) << "finished buffers are released at the next send";
+    EXPECT_EQ(heldPastASend, 0) << "a finished buffer is released at the next send";
     EXPECT_EQ(outstanding, 1) << "after a last send only that one is out";
     ASSERT_EQ(usage.size(), 3u);
     std::printf("committed private memory after 1000 / 3000 frames: %llu / %llu kB\n",
