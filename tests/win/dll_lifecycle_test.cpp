@@ -15,9 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "library_settings.h"
 #include "midi_test_support.h"
 #include "win32/unique_handle.h"
-#include "win32/unique_reg_key.h"
 
 namespace hardsid::test {
 namespace {
@@ -25,7 +25,6 @@ namespace {
 // The double must be in the process before the library looks for it.
 const HMODULE winmmDouble = ::LoadLibraryA("winmm.dll");
 
-constexpr const char* kSettingsKey = "Software\\Velmoran\\hardsid.dll\\";
 constexpr const char* kLibraryClasses[] = {"TCiaTrayWindow", "TMidiOutputNotify"};
 constexpr UINT kTrayCallbackMessage = WM_USER + 1;
 constexpr WPARAM kTrayIconId = 57051;
@@ -221,19 +220,14 @@ VOID CALLBACK UnloadFromInsideTheLoop(HWND, UINT, UINT_PTR timer, DWORD) {
     ::PostMessageA(timerDialog, WM_CLOSE, 0, 0);
 }
 
-class DllLifecycleTest : public DoubleTest {
+class DllLifecycleTest : public LibraryFolderTest {
 protected:
+    DllLifecycleTest() : LibraryFolderTest("lifecycle-") {}
     void SetUp() override {
-        DoubleTest::SetUp();
+        LibraryFolderTest::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
-        ::GetCurrentDirectoryA(MAX_PATH, previousFolder_);
-        folder_ = std::string(previousFolder_) + "\\lifecycle-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        ::CreateDirectoryA(folder_.c_str(), nullptr);
-        ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-        recordPath_ = std::string(previousFolder_) + "\\" + recordPath_;
         // Three devices, device 1 stored and reopened at every load.
         Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma");
         StoreSetting("midi_Out", 1);
@@ -250,15 +244,7 @@ protected:
         PumpPending();
         ::RemoveVectoredExceptionHandler(watcher_);
         imageBegin = imageEnd = 0;
-        ::SetCurrentDirectoryA(previousFolder_);
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
-    }
-
-    static void StoreSetting(const char* name, DWORD value) {
-        win32::UniqueRegKey key;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value), ERROR_SUCCESS);
+        LibraryFolderTest::TearDown();
     }
 
     /// Loads the library and writes once, so that a frame is in flight at the unload.
@@ -300,13 +286,9 @@ protected:
         return PumpUntil([&] { return !IsLoaded() && LibraryWindows(module).empty(); }, timeoutMs);
     }
 
-    std::string LogPath() const { return folder_ + "\\hardsid.log"; }
-
     HMODULE module_ = nullptr;
     Unloader unloader_;
     PVOID watcher_ = nullptr;
-    std::string folder_;
-    char previousFolder_[MAX_PATH] = {};
 };
 
 // Every load and unload gives back what it took: committed memory after 200 cycles is where

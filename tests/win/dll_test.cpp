@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "library_settings.h"
 #include "midi_test_support.h"
 #include "tests/common/dll_tables.h"
 #include "tools/asid_monitor/receiver_registers.h"
@@ -29,7 +30,6 @@ namespace {
 // find it when it loads.
 const HMODULE winmmDouble = ::LoadLibraryA("winmm.dll");
 
-constexpr const char* kSettingsKey = "Software\\Velmoran\\hardsid.dll\\";
 constexpr const char* kStart = "F02D4CF7";
 constexpr const char* kDefaultText = "Tibbo says you rock! And have a huge LCD!";
 
@@ -112,34 +112,14 @@ void Resolve(HMODULE module, F& function, const char* name) {
     ASSERT_NE(reinterpret_cast<void*>(function), nullptr) << name;
 }
 
-class DllTest : public DoubleTest {
+class DllTest : public LibraryFolderTest {
 protected:
-    void SetUp() override {
-        DoubleTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
-        ::GetCurrentDirectoryA(MAX_PATH, previousFolder_);
-        folder_ = std::string(previousFolder_) + "\\dll-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        ::CreateDirectoryA(folder_.c_str(), nullptr);
-        ::DeleteFileA((folder_ + "\\hardsid.log").c_str());
-        ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
-        recordPath_ = std::string(previousFolder_) + "\\" + recordPath_;
-        Configure("record " + recordPath_);
-    }
+    DllTest() : LibraryFolderTest("dll-") {}
     void TearDown() override {
         Unload();
-        ::SetCurrentDirectoryA(previousFolder_);
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        LibraryFolderTest::TearDown();
     }
 
-    static void StoreSetting(const char* name, DWORD value) {
-        win32::UniqueRegKey key;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value), ERROR_SUCCESS);
-    }
     /// Three devices, device 1 stored and reopened at load; more settings of the double as given.
     void StreamToDevice(const std::string& moreSettings = "") {
         Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma; " + moreSettings);
@@ -177,7 +157,7 @@ protected:
         PumpPending();
     }
 
-    std::string Log() const { return ReadText(folder_ + "\\hardsid.log"); }
+    std::string Log() const { return ReadText(LogPath()); }
     std::vector<std::string> Received() const { return test::Received(Record()); }
     std::vector<std::string> Frames() const {
         std::vector<std::string> frames;
@@ -191,8 +171,6 @@ protected:
 
     HMODULE module_ = nullptr;
     EntryPoints dll_{};
-    std::string folder_;
-    char previousFolder_[MAX_PATH] = {};
 };
 
 TEST_F(DllTest, ExportTableOfTheLoadedLibrary) {
@@ -231,7 +209,7 @@ TEST_F(DllTest, ProfileDecidesVersionAndLock) {
     const std::string skipped = "(!) Skipped at start-up: Registry value hardsid_V2 is not a 32-bit number";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rule);
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        ClearSettings();
         if (c.stored) {
             StoreSetting("hardsid_V2", *c.stored);
         }
@@ -285,7 +263,7 @@ TEST_F(DllTest, ReadOnDeviceZeroWaitsInTheProfile) {
     EXPECT_LT(::GetTickCount() - quick, 2000u) << "devices 1 to 255 do not wait (one wait is 65 ms)";
     Unload();
 
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+    ClearSettings();
     Load();
     const DWORD off = ::GetTickCount();
     for (int i = 0; i < 10; ++i) {
@@ -309,7 +287,7 @@ constexpr const char* kStop = "F02D4DF7";
 TEST_F(DllTest, PlayerDoneSendsTheStopMessageOnce) {
     for (const bool profile : {false, true}) {
         SCOPED_TRACE(profile ? "profile on" : "profile off");
-        ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey);
+        ClearSettings();
         Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma; ");
         StoreSetting("midi_Out", 1);
         StoreSetting("reopen_midi", 1);

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "library_settings.h"
 #include "win32/unique_handle.h"
 
 namespace hardsid::test {
@@ -109,5 +110,26 @@ void DoubleTest::SetUp() {
 }
 
 void DoubleTest::Configure(const std::string& settings) { ASSERT_EQ(double_.Configure(settings), 0) << settings; }
+
+void LibraryFolderTest::SetUp() {
+    DoubleTest::SetUp();
+    if (HasFatalFailure()) {
+        return;
+    }
+    ClearSettings();
+    ::GetCurrentDirectoryA(MAX_PATH, previousFolder_);
+    folder_ = std::string(previousFolder_) + "\\" + folderPrefix_ + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ::CreateDirectoryA(folder_.c_str(), nullptr);
+    ::DeleteFileA(LogPath().c_str());
+    ASSERT_TRUE(::SetCurrentDirectoryA(folder_.c_str()));
+    // The record stays where the double's other tests keep theirs.
+    recordPath_ = std::string(previousFolder_) + "\\" + recordPath_;
+    Configure("record " + recordPath_);
+}
+
+void LibraryFolderTest::TearDown() {
+    ::SetCurrentDirectoryA(previousFolder_);
+    ClearSettings();
+}
 
 } // namespace hardsid::test

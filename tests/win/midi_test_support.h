@@ -73,4 +73,20 @@ protected:
     std::string recordPath_;
 };
 
+/// A test that loads the real library: no stored settings before or after, and a folder of
+/// its own, named after the test, as the current folder, where the library writes its log.
+class LibraryFolderTest : public DoubleTest {
+protected:
+    explicit LibraryFolderTest(const char* folderPrefix) : folderPrefix_(folderPrefix) {}
+    void SetUp() override;
+    void TearDown() override;
+    std::string LogPath() const { return folder_ + "\\hardsid.log"; }
+
+    std::string folder_;
+
+private:
+    const char* folderPrefix_;
+    char previousFolder_[MAX_PATH] = {};
+};
+
 } // namespace hardsid::test

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "child_process.h"
+#include "library_settings.h"
 #include "tools/asid_monitor/asid_check.h"
 #include "tools/asid_monitor/capture_reader.h"
 #include "tools/asid_monitor/receiver_registers.h"
 #include "tools/replay_host/player_driver.h"
 #include "tools/tune/default_tune.h"
-#include "win32/unique_reg_key.h"
 
 namespace hardsid::test {
 namespace {
@@ -27,7 +27,6 @@ namespace {
 using replay::PlayerFamily;
 using Registers = std::array<uint8_t, monitor::kReceiverRegisters>;
 
-constexpr const char* kSettingsKey = "Software\\Velmoran\\hardsid.dll\\";
 constexpr uint64_t kTuneCycles = 5'000'000; // 5 s of the default tune
 constexpr DWORD kRunLimitMs = 90'000;
 // Timing is judged on a shared machine: a run that misses only a timing bound is repeated.
@@ -109,17 +108,8 @@ struct PlayerRun {
 
 class PlayerDriversTest : public ::testing::Test {
 protected:
-    void SetUp() override { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey); }
-    void TearDown() override { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kSettingsKey); }
-
-    static void StoreSetting(const char* name, DWORD value) {
-        win32::UniqueRegKey key;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                    key.put(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExA(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
-                  ERROR_SUCCESS);
-    }
+    void SetUp() override { ClearSettings(); }
+    void TearDown() override { ClearSettings(); }
 
     /// The library reopens the scripted device at load and times aggressively, as a user sets it.
     static void StoreUserSettings(bool profile) {
