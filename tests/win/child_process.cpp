@@ -1,24 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "child_process.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace hardsid::test {
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string program(path, length);
-    return program.substr(0, program.find_last_of('\\') + 1);
-}
-
-std::string ReadFileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
 
 ChildProcess::ChildProcess(const std::string& program, const std::string& arguments, const std::string& workFolder,
                            const std::string& outputPath) {

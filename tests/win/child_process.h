@@ -8,15 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "program_files.h"
 #include "win32/unique_handle.h"
 
 namespace hardsid::test {
-
-/// This test program's folder, with a trailing backslash.
-std::string ProgramFolder();
-
-/// The whole file as bytes; empty when it cannot be read.
-std::string ReadFileText(const std::string& path);
 
 class ChildProcess {
 public:

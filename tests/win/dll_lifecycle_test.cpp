@@ -17,6 +17,7 @@
 
 #include "library_settings.h"
 #include "midi_test_support.h"
+#include "program_files.h"
 #include "win32/unique_handle.h"
 
 namespace hardsid::test {
@@ -29,13 +30,6 @@ constexpr const char* kLibraryClasses[] = {"TCiaTrayWindow", "TMidiOutputNotify"
 constexpr UINT kTrayCallbackMessage = WM_USER + 1;
 constexpr WPARAM kTrayIconId = 57051;
 constexpr DWORD kFreeLibraryBoundMs = 2000;
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string program(path, length);
-    return program.substr(0, program.find_last_of('\\') + 1);
-}
 
 std::string LibraryPath() { return ProgramFolder() + "hardsid.dll"; }
 

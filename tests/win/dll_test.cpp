@@ -19,6 +19,7 @@
 
 #include "library_settings.h"
 #include "midi_test_support.h"
+#include "program_files.h"
 #include "tests/common/dll_tables.h"
 #include "tools/asid_monitor/receiver_registers.h"
 #include "win32/unique_reg_key.h"
@@ -32,20 +33,6 @@ const HMODULE winmmDouble = ::LoadLibraryA("winmm.dll");
 
 constexpr const char* kStart = "F02D4CF7";
 constexpr const char* kDefaultText = "Tibbo says you rock! And have a huge LCD!";
-
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string program(path, length);
-    return program.substr(0, program.find_last_of('\\') + 1);
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    return contents.str();
-}
 
 /// The log's entries without their stamps.
 std::vector<std::string> LogEntries(const std::string& log) {
@@ -157,7 +144,7 @@ protected:
         PumpPending();
     }
 
-    std::string Log() const { return ReadText(LogPath()); }
+    std::string Log() const { return ReadFileText(LogPath()); }
     std::vector<std::string> Received() const { return test::Received(Record()); }
     std::vector<std::string> Frames() const {
         std::vector<std::string> frames;
