@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "hardsid/device_lock.h"
+#include "hardsid/hardsid_api.h"
 #include "hardsid/library.h"
 #include "hardsid/shadow_registers.h"
 #include "hardsid/unhandled_calls.h"
@@ -114,7 +115,6 @@ void WINAPI HardSID_Reset(BYTE) { LogUnhandled(hardsid::kUnhandledReset); }
 
 void WINAPI HardSID_Mute2(BYTE, BYTE, BOOLEAN, BOOLEAN) { LogUnhandled(hardsid::kUnhandledMute2); }
 
-// Callers pass (device, volume).
 void WINAPI HardSID_Reset2(BYTE, BYTE) { LogUnhandled(hardsid::kUnhandledReset2); }
 
 void WINAPI HardSID_Unlock(BYTE device) {

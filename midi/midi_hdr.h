@@ -26,12 +26,11 @@ public:
     MIDIHDR* Header() const noexcept { return static_cast<MIDIHDR*>(HeaderBlock.get()); }
     uint8_t* Data() const noexcept { return static_cast<uint8_t*>(DataBlock.get()); }
 
+    /// The header's flags as the driver's thread last set them; what it wrote before them is
+    /// visible after.
+    DWORD Flags() const noexcept { return std::atomic_ref<DWORD>(Header()->dwFlags).load(std::memory_order_acquire); }
     /// The driver is done with the message and no longer queues it: it may be released.
-    bool Finished() const noexcept {
-        // The driver's thread sets the flags; what it wrote before them is visible after.
-        const DWORD flags = std::atomic_ref<DWORD>(Header()->dwFlags).load(std::memory_order_acquire);
-        return (flags & (MHDR_DONE | MHDR_INQUEUE)) == MHDR_DONE;
-    }
+    bool Finished() const noexcept { return (Flags() & (MHDR_DONE | MHDR_INQUEUE)) == MHDR_DONE; }
 
     /// Messages allocated and not yet released, in this process: what a leak would leave.
     static long LiveCount() noexcept { return live_.load(); }

@@ -85,7 +85,7 @@ void TMidiOutput::ReleaseInFlight() noexcept {
     while (message != nullptr) {
         TMyMidiHdr* next = message->Next;
         // A header still queued belongs to the driver, which may write to it yet.
-        if ((message->Header()->dwFlags & MHDR_INQUEUE) == 0) {
+        if ((message->Flags() & MHDR_INQUEUE) == 0) {
             delete message;
         }
         message = next;
@@ -97,7 +97,7 @@ bool TMidiOutput::WaitUntilSent(DWORD timeoutMs) noexcept {
     for (;;) {
         bool sent = true;
         inFlight_.ForEach([&sent](TMyMidiHdr& message) {
-            if ((message.Header()->dwFlags & MHDR_DONE) == 0) {
+            if ((message.Flags() & MHDR_DONE) == 0) {
                 sent = false;
             }
         });

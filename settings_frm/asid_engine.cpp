@@ -37,16 +37,32 @@ int64_t TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
     if (reg >= kSlotCount) {
         return kNoReading;
     }
-    std::lock_guard guard(lock_);
-    slots_.Store(reg, value);
-    // Read after the store, so that a frame sent now carries this write.
-    const int64_t now = platform_.PerformanceCounter();
+    int64_t now = 0;
+    bool sent = false;
+    {
+        std::lock_guard guard(lock_);
+        // The chip ignores writes to its read-only registers; their slots are the control
+        // registers' second slots, which a receiver would apply as a waveform and gate change.
+        if (reg < kFirstReadOnlyRegister) {
+            slots_.Store(reg, value);
+        }
+        // Read after the store, so that a frame sent now carries this write.
+        now = platform_.PerformanceCounter();
+        sent = ClockLocked(now);
+    }
+    if (sent) {
+        LogDueStatistics();
+    }
+    return now;
+}
+
+bool TAsidEngine::ClockLocked(int64_t now) {
     if (!deadlineStarted_) {
         nextFrameDeadline_ = now;
         deadlineStarted_ = true;
     }
     if (now < nextFrameDeadline_ || DebugFlag.load(std::memory_order_relaxed) != 0) {
-        return now;
+        return false;
     }
     // The deadlines form a fixed grid from the first write: the clock never drifts with the
     // moments at which writes arrive, and catches up one frame per write after a short lag.
@@ -57,7 +73,7 @@ int64_t TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
     }
     nextFrameDeadline_ += framePeriod_;
     FlushLocked(1);
-    return now;
+    return true;
 }
 
 void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
@@ -66,8 +82,11 @@ void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
 }
 
 void TAsidEngine::FlushBuffer(int32_t force) {
-    std::lock_guard guard(lock_);
-    FlushLocked(force);
+    {
+        std::lock_guard guard(lock_);
+        FlushLocked(force);
+    }
+    LogDueStatistics();
 }
 
 void TAsidEngine::FlushLocked(int32_t force) {
@@ -92,7 +111,7 @@ void TAsidEngine::CountAndSend(const uint8_t* frame, size_t length) {
         ++frameCount_;
         byteTotal_ += static_cast<uint32_t>(length);
         if (frameCount_ >= kFramesPerStatisticsLine) {
-            WriteStatisticsLine();
+            CloseStatisticsWindow();
             frameCount_ = 0;
             byteTotal_ = 0;
         }
@@ -102,13 +121,32 @@ void TAsidEngine::CountAndSend(const uint8_t* frame, size_t length) {
     }
 }
 
-void TAsidEngine::WriteStatisticsLine() {
+// The figures are taken with the frame; the line is formatted and written once the lock is
+// let go, so that a thread waiting for it does not wait on the file.
+void TAsidEngine::CloseStatisticsWindow() noexcept {
     const int64_t now = platform_.PerformanceCounter();
     // Unsigned arithmetic: a counter that jumps backwards gives a silly figure, not UB.
     const auto elapsedCounts = static_cast<int64_t>(1000u * (static_cast<uint64_t>(now) - static_cast<uint64_t>(statsStart_)));
-    const long double elapsedMs = static_cast<long double>(elapsedCounts) / static_cast<long double>(perfFrequency_);
+    dueStatistics_.elapsedMs = static_cast<long double>(elapsedCounts) / static_cast<long double>(perfFrequency_);
+    dueStatistics_.frameCount = frameCount_;
+    dueStatistics_.byteTotal = byteTotal_;
     statsStart_ = platform_.PerformanceCounter();
-    const TStatisticsLine line(elapsedMs, frameCount_, byteTotal_);
+    statisticsDue_.store(true, std::memory_order_relaxed);
+}
+
+void TAsidEngine::LogDueStatistics() noexcept {
+    if (!statisticsDue_.load(std::memory_order_relaxed)) {
+        return;
+    }
+    TDueStatistics due;
+    {
+        std::lock_guard guard(lock_);
+        if (!statisticsDue_.exchange(false, std::memory_order_relaxed)) {
+            return; // another thread wrote it
+        }
+        due = dueStatistics_;
+    }
+    const TStatisticsLine line(due.elapsedMs, due.frameCount, due.byteTotal);
     log_.WriteLogLine(line.Text());
 }
 
@@ -134,13 +172,6 @@ void TAsidEngine::GreetLocked() {
     stopped_ = false;
     sink_.SendLongMessage(AsidStartMessage.data(), static_cast<uint16_t>(AsidStartMessage.size()));
     sink_.SendLongMessage(text.data(), static_cast<uint16_t>(text.size()));
-}
-
-void TAsidEngine::SendStopMessage() {
-    std::lock_guard guard(lock_);
-    if (!sinkPaused_) {
-        sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
-    }
 }
 
 void TAsidEngine::PauseSink() {

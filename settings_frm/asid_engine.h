@@ -13,7 +13,7 @@
 #include "diagnostic_log.h"
 #include "engine_platform.h"
 #include "register_slots.h"
-#include "spin_lock.h"
+#include "blocking_lock.h"
 
 namespace hardsid {
 
@@ -21,6 +21,10 @@ inline constexpr const char* kDefaultDisplayText = "Tibbo says you rock! And hav
 inline constexpr int32_t kFramesPerStatisticsLine = 100;
 /// Frames that a write may send back to back when the clock catches up after a pause.
 inline constexpr int64_t kMostCatchUpFrames = 8;
+/// How long a stop message may take to leave before the caller goes on.
+inline constexpr uint32_t kStopMessageWaitMs = 100;
+/// SID registers 25 to 28 (POTX, POTY, OSC3, ENV3) are read-only on the chip.
+inline constexpr uint8_t kFirstReadOnlyRegister = 25;
 
 class TAsidEngine {
 public:
@@ -56,10 +60,12 @@ public:
     /// The player's write on device 0: updateRegister, then the cycle delay counted from the
     /// same counter reading, so that one reading serves both.
     void WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles);
-    /// Sends the stop message, before the device is closed.
-    void SendStopMessage();
+    /// Sends the stop message before the device is closed, unless the device heard one
+    /// already and nothing since; true when it sent it.
+    bool SendStopMessage();
     /// The player is done: while streaming, sends the stop message once, so that the device
-    /// falls silent. The next frame sent starts the stream again with the start and
+    /// falls silent, and returns once the device is done with it (at most
+    /// kStopMessageWaitMs). The next frame sent starts the stream again with the start and
     /// display-text messages and every register as the player left it.
     void StopUntilNextFrame();
     /// Holds the calling thread for the given number of SID cycles (microseconds), counted
@@ -99,8 +105,13 @@ private:
     void GreetLocked();
     /// Before the first frame after a stop: the start and display-text messages, every slot.
     void ResumeLocked();
+    /// The frame clock, after a write at now: sends a frame when one is due; true when it did.
+    bool ClockLocked(int64_t now);
     void CountAndSend(const uint8_t* frame, size_t length);
-    void WriteStatisticsLine();
+    /// Takes the figures of the statistics window that ends with this frame.
+    void CloseStatisticsWindow() noexcept;
+    /// Writes the statistics line of a window that ended, outside the lock.
+    void LogDueStatistics() noexcept;
     void LogDroppedFrame() noexcept;
     void HoldPriority(WaitPriority priority);
 
@@ -109,7 +120,7 @@ private:
     TDiagnosticLog log_;
     // One lock for slots, clock, statistics and send: a greeting from the settings window
     // must not lose the player's pending marks or interleave with a frame.
-    mutable SpinLock lock_;
+    mutable TBlockingLock lock_;
 
     int64_t perfFrequency_ = 0;
     int64_t framePeriod_ = 0;
@@ -123,6 +134,13 @@ private:
     int32_t frameCount_ = 0;
     uint32_t byteTotal_ = 0;
     int64_t statsStart_ = 0;
+    struct TDueStatistics {
+        long double elapsedMs = 0;
+        int32_t frameCount = 0;
+        uint32_t byteTotal = 0;
+    };
+    TDueStatistics dueStatistics_; // set under the lock with statisticsDue_
+    std::atomic<bool> statisticsDue_{false};
     std::string displayText_ = kDefaultDisplayText;
     bool stopped_ = false; // the device heard the stop message, and no frame since
 };

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "engine_platform.h"
-#include "spin_lock.h"
+#include "blocking_lock.h"
 
 namespace hardsid {
 
@@ -48,7 +48,7 @@ private:
 
     IEnginePlatform& platform_;
     ILogFile& file_;
-    SpinLock lock_; // entries come from the player's thread and the loading thread
+    TBlockingLock lock_; // entries come from the player's thread and the loading thread
     std::array<char, kBufferSize> buffer_{};
     size_t used_ = 0;
     bool open_ = false;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace hardsid {
 
@@ -12,6 +13,16 @@ namespace hardsid {
 enum class WaitPriority : int {
     AboveNormal = 1,   // relaxed timing
     TimeCritical = 15, // aggressive timing
+};
+
+/// A lock whose waiters sleep in the system and never spin: its holder may be inside the MIDI
+/// driver, and a spinning waiter at time-critical priority would starve it on one core.
+/// Usable with std::lock_guard.
+class IBlockingLock {
+public:
+    virtual ~IBlockingLock() = default;
+    virtual void lock() noexcept = 0;
+    virtual void unlock() noexcept = 0;
 };
 
 /// Clock and scheduling services.
@@ -31,6 +42,8 @@ public:
     /// One word of storage per thread and per platform object, 0 until set (TlsGetValue).
     virtual uintptr_t ThreadWord() = 0;
     virtual void SetThreadWord(uintptr_t word) = 0;
+    /// A new lock, for each part of the engine that needs its own (made at start-up only).
+    virtual std::unique_ptr<IBlockingLock> MakeLock() = 0;
 };
 
 /// Where ASID messages go: the MIDI output port's SendLongMessage.
@@ -39,6 +52,12 @@ public:
     virtual ~ISysExSink() = default;
     /// Takes a copy of the bytes before it returns; may throw, the engine absorbs it.
     virtual void SendLongMessage(const uint8_t* data, uint16_t length) = 0;
+    /// Waits until the device is done with every message sent so far, at most timeoutMs
+    /// milliseconds; true when it is. A sink that delivers before it returns is always done.
+    virtual bool WaitUntilSent(uint32_t timeoutMs) {
+        static_cast<void>(timeoutMs);
+        return true;
+    }
 };
 
 /// The file behind the diagnostic log.

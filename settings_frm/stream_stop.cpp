@@ -8,13 +8,34 @@
 
 namespace hardsid {
 
+namespace {
+constexpr const char* kStopStillQueued = "(!) The stop message was still on its way after 100 ms";
+} // namespace
+
 void TAsidEngine::StopUntilNextFrame() {
-    std::lock_guard guard(lock_);
-    if (stopped_ || !StreamingEnabled.load(std::memory_order_relaxed) || sinkPaused_) {
-        return;
+    {
+        std::lock_guard guard(lock_);
+        if (stopped_ || !StreamingEnabled.load(std::memory_order_relaxed) || sinkPaused_) {
+            return;
+        }
+        stopped_ = true;
+        sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
     }
-    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    // Console players end their process right after this call, and whether a driver still
+    // delivers what an ended process queued is up to the driver: the stop leaves first.
+    if (!sink_.WaitUntilSent(kStopMessageWaitMs)) {
+        log_.WriteLogLine(kStopStillQueued);
+    }
+}
+
+bool TAsidEngine::SendStopMessage() {
+    std::lock_guard guard(lock_);
+    if (stopped_ || sinkPaused_) {
+        return false; // the device heard the stop already, and nothing since
+    }
     stopped_ = true;
+    sink_.SendLongMessage(AsidStopMessage.data(), static_cast<uint16_t>(AsidStopMessage.size()));
+    return true;
 }
 
 // A stopped receiver may have cleared its registers: it is greeted again and given all of

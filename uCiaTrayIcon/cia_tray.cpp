@@ -9,7 +9,8 @@
 namespace hardsid {
 
 TCiaTray::TCiaTray(TComponent* owner, NotifyIconFunction notifyIcon)
-    : TComponent(owner), notifyIcon_(notifyIcon), window_("TCiaTrayWindow", *this) {}
+    : TComponent(owner), notifyIcon_(notifyIcon), taskbarCreated_(::RegisterWindowMessageA("TaskbarCreated")),
+      window_(kTrayWindowTitle, *this) {}
 
 TCiaTray::~TCiaTray() {
     if (added_) {
@@ -48,10 +49,18 @@ void TCiaTray::AddIcon() {
     const size_t length = std::min(Hint.size(), kMaxHintLength);
     std::memcpy(record_.szTip, Hint.data(), length);
     record_.szTip[length] = '\0';
+    wanted_ = true;
     added_ = notifyIcon_(NIM_ADD, &record_) != FALSE;
 }
 
 LRESULT TCiaTray::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        // A new shell knows no icon of ours. The record stays as AddIcon made it.
+        if (wanted_ && notifyIcon_(NIM_ADD, &record_) != FALSE) {
+            added_ = true;
+        }
+        return 0;
+    }
     if (message != kCallbackMessage) {
         return ::DefWindowProcA(window, message, wParam, lParam);
     }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The notification-area icon: added once, removed when the component goes. A left-button
 // release raises OnClick; a double click runs the popup menu's default item; a right click
-// opens the popup menu.
+// opens the popup menu. When the shell restarts (its "TaskbarCreated" broadcast), the icon is
+// added again.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "resources/window_contract.h"
 #include "win32/component.h"
 #include "win32/hidden_window.h"
 
@@ -18,8 +20,8 @@ namespace hardsid {
 
 class TCiaTray final : public TComponent, private win32::IWindowHandler {
 public:
-    static constexpr UINT kIconId = 57051;          // 0xDEDB
-    static constexpr UINT kCallbackMessage = WM_USER + 1;
+    static constexpr UINT kIconId = kTrayIconId;
+    static constexpr UINT kCallbackMessage = kTrayCallbackMessage;
     static constexpr size_t kMaxHintLength = 63;   // szTip holds 64 characters with the NUL
 
     using NotifyIconFunction = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
@@ -57,7 +59,9 @@ private:
     void ShowPopupMenu();
 
     NotifyIconFunction notifyIcon_;
+    const UINT taskbarCreated_; // the shell's broadcast after it (re)starts
     NOTIFYICONDATAA record_{};
+    bool wanted_ = false; // AddIcon was called: the icon belongs in the notification area
     bool added_ = false;
     win32::THiddenWindow window_;
 };

@@ -8,13 +8,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "hardsid/hardsid_api.h"
+
 namespace hardsid::bench {
 
 struct HardSidCalls {
-    BYTE(WINAPI* HardSID_Read)(BYTE device, int unused, BYTE reg) = nullptr;
-    void(WINAPI* HardSID_Write)(BYTE device, WORD cycles, BYTE reg, BYTE value) = nullptr;
-    void(WINAPI* HardSID_Delay)(BYTE device, WORD cycles) = nullptr;
-    void(WINAPI* SetDebug)(BYTE flag) = nullptr;
+    decltype(&::HardSID_Read) HardSID_Read = nullptr;
+    decltype(&::HardSID_Write) HardSID_Write = nullptr;
+    decltype(&::HardSID_Delay) HardSID_Delay = nullptr;
+    decltype(&::SetDebug) SetDebug = nullptr;
 };
 
 /// The folder of this program, with a trailing backslash.

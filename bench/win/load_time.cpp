@@ -8,6 +8,7 @@
 
 #include "bench_clock.h"
 #include "bench_sections.h"
+#include "hardsid/hardsid_api.h"
 #include "tools/asid_monitor/interval_stats.h"
 
 namespace hardsid::bench {
@@ -68,9 +69,7 @@ void PrintLoadTime(BenchContext& context) {
             return;
         }
         PumpMessagesFor(kPlayerLoopMilliseconds);
-        if (const FARPROC address = ::GetProcAddress(module, "HardSID_Write")) {
-            const auto write = reinterpret_cast<decltype(HardSidCalls::HardSID_Write)>(
-                reinterpret_cast<void (*)()>(address));
+        if (const auto write = HARDSID_RESOLVE(module, HardSID_Write)) {
             const int64_t writeStart = Counter();
             write(0, 0, 0, static_cast<BYTE>(i));
             firstWrites.push_back(CountsToMicroseconds(Counter() - writeStart) / 1000);

@@ -7,7 +7,7 @@
 
 namespace hardsid {
 
-TfrmSettings* frmSettings = nullptr;
+std::atomic<TfrmSettings*> frmSettings{nullptr};
 
 namespace {
 constexpr const char* kStartupProblemPrefix = "(!) Skipped at start-up: ";
@@ -129,10 +129,8 @@ void TfrmSettings::FormCreate() {
 }
 
 void TfrmSettings::SayGoodbyeToDevice() noexcept {
-    constexpr DWORD kStopMessageWaitMs = 100;
     try {
-        if (MidiOut != nullptr && MidiOut->IsOpen()) {
-            SendStopMessage();
+        if (MidiOut != nullptr && MidiOut->IsOpen() && SendStopMessage()) {
             MidiOut->WaitUntilSent(kStopMessageWaitMs);
         }
     } catch (...) {

@@ -5,9 +5,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "resources/window_contract.h"
 #include "midi/midi_out.h"
 #include "settings_frm/asid_engine.h"
 #include "settings_frm/win32/settings_store.h"
@@ -17,8 +19,6 @@
 #include "win32/window_owner.h"
 
 namespace hardsid {
-
-inline constexpr const char* kSettingsCaption = "Fennick";
 
 /// What the engine stands on; built before the engine, torn down after it.
 class TfrmSettingsServices {
@@ -31,6 +31,9 @@ protected:
             if (port != nullptr) {
                 port->SendLongMessage(data, length);
             }
+        }
+        bool WaitUntilSent(uint32_t timeoutMs) override {
+            return port == nullptr || port->WaitUntilSent(timeoutMs);
         }
     };
 
@@ -108,6 +111,6 @@ private:
 };
 
 /// The one window object of the library, while it is loaded.
-extern TfrmSettings* frmSettings;
+extern std::atomic<TfrmSettings*> frmSettings;
 
 } // namespace hardsid

@@ -1,7 +1,22 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "win_platform.h"
 
+#include "win32/srw_lock.h"
+
 namespace hardsid::win32 {
+
+namespace {
+
+class TSrwEngineLock final : public IBlockingLock {
+public:
+    void lock() noexcept override { lock_.lock(); }
+    void unlock() noexcept override { lock_.unlock(); }
+
+private:
+    SrwLock lock_;
+};
+
+} // namespace
 
 TWinPlatform::TWinPlatform() noexcept : tlsIndex_(::TlsAlloc()) {}
 
@@ -45,6 +60,8 @@ void TWinPlatform::SetThreadWord(uintptr_t word) {
         ::TlsSetValue(tlsIndex_, reinterpret_cast<void*>(word));
     }
 }
+
+std::unique_ptr<IBlockingLock> TWinPlatform::MakeLock() { return std::make_unique<TSrwEngineLock>(); }
 
 bool TWinLogFile::Create(const char* name) {
     file_ = UniqueFile(::CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The engine's seam over Win32: performance counter, tick count, thread priority, Sleep,
-// thread-local storage, and the log file.
+// thread-local storage, slim reader/writer locks, and the log file.
 #pragma once
 
 #include <windows.h>
@@ -24,6 +24,7 @@ public:
     void Sleep(uint32_t milliseconds) override;
     uintptr_t ThreadWord() override;
     void SetThreadWord(uintptr_t word) override;
+    std::unique_ptr<IBlockingLock> MakeLock() override;
 
 private:
     DWORD tlsIndex_; // freed with the platform, so loading and unloading leaks no slot

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,16 @@ public:
         std::lock_guard guard(mutex_);
         threadWords_[std::this_thread::get_id()] = word;
     }
+    std::unique_ptr<IBlockingLock> MakeLock() override { return std::make_unique<MutexLock>(); }
+
+    class MutexLock final : public IBlockingLock {
+    public:
+        void lock() noexcept override { mutex_.lock(); }
+        void unlock() noexcept override { mutex_.unlock(); }
+
+    private:
+        std::mutex mutex_;
+    };
 
 private:
     std::mutex mutex_;
@@ -77,6 +88,15 @@ public:
             throw std::runtime_error("device refused");
         }
         messages.emplace_back(data, data + length);
+    }
+
+    /// Timeouts of the waits for delivery, with the number of messages sent at each; every
+    /// wait reports doneInTime.
+    std::vector<std::pair<uint32_t, size_t>> waits;
+    bool doneInTime = true;
+    bool WaitUntilSent(uint32_t timeoutMs) override {
+        waits.emplace_back(timeoutMs, messages.size());
+        return doneInTime;
     }
 };
 

@@ -53,6 +53,47 @@ TEST(StreamStop, StopIsSentOnceUntilTheNextFrame) {
     EXPECT_EQ(f.Sent([&] { f.engine.StopUntilNextFrame(); }), std::vector<Bytes>{kStop}) << "after a frame, again";
 }
 
+// The device is closed with a stop message only when it has not heard one since the last
+// frame or greeting: a player that unlocks and then unloads sends one stop, not two.
+TEST(StreamStop, CloseSendsNoSecondStop) {
+    StopFixture f;
+    f.Write({{0, 1}});
+    f.engine.FlushBuffer(1);
+    f.engine.StopUntilNextFrame();
+    bool sent = true;
+    EXPECT_TRUE(f.Sent([&] { sent = f.engine.SendStopMessage(); }).empty());
+    EXPECT_FALSE(sent);
+    f.engine.FlushBuffer(1); // plays on: start, text, the frame
+    EXPECT_EQ(f.Sent([&] { sent = f.engine.SendStopMessage(); }), std::vector<Bytes>{kStop});
+    EXPECT_TRUE(sent);
+    EXPECT_TRUE(f.Sent([&] { f.engine.StopUntilNextFrame(); }).empty()) << "the close's stop counts too";
+    f.engine.SendGreeting(); // a caption after the stop starts the stream again
+    EXPECT_EQ(f.Sent([&] { f.engine.SendStopMessage(); }), std::vector<Bytes>{kStop});
+}
+
+// The player's last call returns once the stop has left (console players end the process
+// right after it); a stop that takes too long is written down, and the call returns anyway.
+TEST(StreamStop, PlayersStopWaitsUntilTheDeviceIsDone) {
+    for (const bool doneInTime : {true, false}) {
+        SCOPED_TRACE(doneInTime ? "done in time" : "still queued");
+        StopFixture f;
+        f.sink.doneInTime = doneInTime;
+        f.Write({{0, 1}});
+        f.engine.FlushBuffer(1);
+        EXPECT_TRUE(f.sink.waits.empty()) << "frames are not waited for";
+        f.engine.StopUntilNextFrame();
+        ASSERT_EQ(f.sink.waits.size(), 1u);
+        EXPECT_EQ(f.sink.waits[0], std::make_pair(kStopMessageWaitMs, f.sink.messages.size())) << "after the stop was sent";
+        f.engine.StopUntilNextFrame();
+        EXPECT_EQ(f.sink.waits.size(), 1u) << "no stop, no wait";
+        const auto entries = f.LogEntries();
+        const std::vector<std::string> expected =
+            doneInTime ? std::vector<std::string>{"log start"}
+                       : std::vector<std::string>{"log start", "(!) The stop message was still on its way after 100 ms"};
+        EXPECT_EQ(entries, expected);
+    }
+}
+
 TEST(StreamStop, NothingWithoutStreaming) {
     StopFixture f(false);
     f.Write({{0, 1}});

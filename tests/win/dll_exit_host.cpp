@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "hardsid/hardsid_api.h"
+
 int main() {
     char path[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -14,8 +16,7 @@ int main() {
     if (library == nullptr) {
         return 2;
     }
-    using Write = void(WINAPI*)(BYTE, WORD, BYTE, BYTE);
-    const auto write = reinterpret_cast<Write>(reinterpret_cast<void*>(::GetProcAddress(library, "HardSID_Write")));
+    const auto write = HARDSID_RESOLVE(library, HardSID_Write);
     if (write == nullptr) {
         return 3;
     }

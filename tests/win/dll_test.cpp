@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "hardsid/hardsid_api.h"
 #include "library_settings.h"
 #include "midi_test_support.h"
 #include "program_files.h"
@@ -73,24 +74,24 @@ SIZE_T CommittedPrivateBytes() {
 DWORD WINAPI FreeLibraryThread(void* module) { return ::FreeLibrary(static_cast<HMODULE>(module)) ? 0 : 1; }
 
 struct EntryPoints {
-    void(WINAPI* InitHardSID_Mapper)();
-    BYTE(WINAPI* ReadFromHardSID)(BYTE, BYTE);
-    void(WINAPI* MuteHardSID_Line)(int);
-    void(WINAPI* WriteToHardSID)(BYTE, BYTE, BYTE);
-    BYTE(WINAPI* GetHardSIDCount)();
-    void(WINAPI* SetDebug)(BYTE);
-    void(WINAPI* HardSID_Delay)(BYTE, WORD);
-    void(WINAPI* HardSID_SoftFlush)(BYTE);
-    void(WINAPI* HardSID_Flush)(BYTE);
-    void(WINAPI* HardSID_Write)(BYTE, WORD, BYTE, BYTE);
-    BYTE(WINAPI* HardSID_Devices)();
-    void(WINAPI* HardSID_Mute)(BYTE, BOOLEAN);
-    WORD(WINAPI* HardSID_Version)();
-    BYTE(WINAPI* HardSID_Read)(BYTE, int, BYTE);
-    void(WINAPI* HardSID_Reset2)(BYTE, BYTE);
-    void(WINAPI* HardSID_Unlock)(BYTE);
-    BOOLEAN(WINAPI* HardSID_Lock)(BYTE);
-    void(WINAPI* setCaption)(const char*);
+    decltype(&::InitHardSID_Mapper) InitHardSID_Mapper;
+    decltype(&::ReadFromHardSID) ReadFromHardSID;
+    decltype(&::MuteHardSID_Line) MuteHardSID_Line;
+    decltype(&::WriteToHardSID) WriteToHardSID;
+    decltype(&::GetHardSIDCount) GetHardSIDCount;
+    decltype(&::SetDebug) SetDebug;
+    decltype(&::HardSID_Delay) HardSID_Delay;
+    decltype(&::HardSID_SoftFlush) HardSID_SoftFlush;
+    decltype(&::HardSID_Flush) HardSID_Flush;
+    decltype(&::HardSID_Write) HardSID_Write;
+    decltype(&::HardSID_Devices) HardSID_Devices;
+    decltype(&::HardSID_Mute) HardSID_Mute;
+    decltype(&::HardSID_Version) HardSID_Version;
+    decltype(&::HardSID_Read) HardSID_Read;
+    decltype(&::HardSID_Reset2) HardSID_Reset2;
+    decltype(&::HardSID_Unlock) HardSID_Unlock;
+    decltype(&::HardSID_Lock) HardSID_Lock;
+    decltype(&::setCaption) setCaption;
 };
 
 template <typename F>
@@ -300,6 +301,7 @@ TEST_F(DllTest, PlayerDoneSendsTheStopMessageOnce) {
         EXPECT_EQ(stops(), 2) << "after a frame, a mute stops again";
         Unload();
         EXPECT_EQ(Received().back(), kStop) << "the stop before the close stays";
+        EXPECT_EQ(stops(), 2) << "the close sends no second stop";
         const std::string unlock = "(i) Unhandled call to void HardSID_Unlock(deviceID: Byte);";
         const std::string mute = "(i) Unhandled call to void MuteHardSID_Line(Mute: Integer);";
         EXPECT_EQ(LogEntries(Log()), (std::vector<std::string>{"log start", unlock, mute, unlock, unlock, mute, mute, "log end"}));
@@ -482,6 +484,82 @@ TEST_F(DllTest, WritesThatReachNoSlot) {
     EXPECT_EQ(frames[beforeDevice1], "F02D4E100000000000000042F7") << "slot 4 (register 5) carries 42";
     dll_.HardSID_Flush(0);
     EXPECT_EQ(Frames().back().size(), 24u) << "a flush with nothing pending still sends 12 bytes";
+}
+
+// SID registers 25 to 28 are read-only: a write there is read back, but the receiver, which
+// applies slots 25 to 27 as the voices' second control writes, never hears it.
+TEST_F(DllTest, ReadOnlyRegistersStayOffTheWire) {
+    StreamToDevice();
+    Load();
+    dll_.HardSID_Write(0, 0, 4, 0x40); // voice 1's control: slot 25 holds 40, then 41 goes out
+    dll_.HardSID_Write(0, 0, 4, 0x41);
+    dll_.HardSID_Flush(0);
+    for (const BYTE reg : {25, 26, 27, 28}) {
+        dll_.HardSID_Write(0, 0, reg, 0x00); // a player that clears every register
+    }
+    dll_.HardSID_Flush(0);
+    EXPECT_EQ(Frames().back(), "F02D4E0000000000000000F7") << "nothing pending: voice 1 keeps its gate";
+    for (const BYTE reg : {25, 26, 27, 28}) {
+        dll_.WriteToHardSID(0, reg, 0x08);
+        EXPECT_EQ(dll_.ReadFromHardSID(0, reg), 0x08) << "read back as written";
+    }
+    dll_.HardSID_Flush(0);
+    EXPECT_EQ(Frames().back(), "F02D4E0000000000000000F7");
+}
+
+// The player's last call returns once the stop message has left the driver, so a console
+// player that ends its process right after it does not cut the stop off; a driver that holds
+// it longer costs the player 100 ms at most, and the log says so.
+TEST_F(DllTest, PlayersStopReturnsOnceTheStopHasLeft) {
+    const struct {
+        const char* how;
+        void (*stop)(const EntryPoints&);
+    } calls[] = {
+        {"HardSID_Unlock(0)", [](const EntryPoints& dll) { dll.HardSID_Unlock(0); }},
+        {"MuteHardSID_Line(1)", [](const EntryPoints& dll) { dll.MuteHardSID_Line(1); }},
+    };
+    for (const auto& call : calls) {
+        for (const int delayMs : {30, 400}) {
+            SCOPED_TRACE(std::string(call.how) + ", " + std::to_string(delayMs) + " ms per message");
+            ClearSettings();
+            StreamToDevice("delay " + std::to_string(delayMs * 1000));
+            Load();
+            dll_.HardSID_Write(0, 0, 0, 1); // greeting, then a full frame: all queued
+            LARGE_INTEGER before{};
+            LARGE_INTEGER after{};
+            ::QueryPerformanceCounter(&before);
+            call.stop(dll_);
+            ::QueryPerformanceCounter(&after);
+            LARGE_INTEGER frequency{};
+            ::QueryPerformanceFrequency(&frequency);
+            const double tookMs = static_cast<double>(after.QuadPart - before.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+
+            const auto record = Record();
+            std::string stopHeader;
+            for (const RecordLine& line : Only(record, "midiOutLongMsg")) {
+                if (line["data"] == kStop) {
+                    stopHeader = line["header"];
+                }
+            }
+            ASSERT_FALSE(stopHeader.empty()) << "the stop was sent";
+            int64_t stopDone = 0;
+            for (const RecordLine& line : Only(record, "MOM_DONE")) {
+                if (line["header"] == stopHeader) {
+                    stopDone = line.stamp;
+                }
+            }
+            if (delayMs == 30) {
+                ASSERT_NE(stopDone, 0) << "done before the call returned";
+                EXPECT_LE(stopDone, after.QuadPart);
+            } else {
+                EXPECT_EQ(stopDone, 0) << "still queued: four messages take 1.6 s";
+                EXPECT_LT(tookMs, 1000.0) << "bounded at 100 ms";
+                EXPECT_GE(tookMs, 90.0) << "it did wait";
+                EXPECT_NE(Log().find("(!) The stop message was still on its way after 100 ms"), std::string::npos);
+            }
+            Unload();
+        }
+    }
 }
 
 // At unload the device hears the stop message, and it arrives before the device is closed.

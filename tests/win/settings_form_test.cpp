@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -454,13 +455,31 @@ TEST_F(FormTest, DeviceGoneSinceTheListWasFilledShowsTheError) {
 // The user changes device while the player writes, flushes and sets captions on its own
 // thread: every message goes out whole on the device that is open at that moment, a new
 // device hears the greeting before anything else, and no handle stays open.
-TEST_F(FormTest, DeviceChangesDoNotRaceThePlayer) {
+class DeviceChangeTest : public FormTest {
+protected:
+    /// 200 device changes on this thread while the player writes, sends and greets on its
+    /// own; pinned, both threads share one processor and the player runs at time-critical
+    /// priority, so a lock that spun would starve the settings thread inside the driver.
+    void ChangeDevicesWhileThePlayerPlays(bool pinned);
+};
+
+void DeviceChangeTest::ChangeDevicesWhileThePlayerPlays(bool pinned) {
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    ASSERT_TRUE(::GetProcessAffinityMask(::GetCurrentProcess(), &processMask, &systemMask));
+    if (pinned) {
+        ASSERT_TRUE(::SetProcessAffinityMask(::GetCurrentProcess(), processMask & (~processMask + 1)));
+    }
+    const ULONGLONG started = ::GetTickCount64();
     Configure(std::string(kThreeDevices) + "; delay 0");
     Store(win32::kSettingReopenMidi, 1);
     Store(win32::kSettingMidiOut, 0);
     Create();
     std::atomic<bool> done{false};
     std::thread player([&] {
+        if (pinned) {
+            ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+        }
         for (int i = 0; !done; ++i) {
             form_->updateRegister(static_cast<uint8_t>(i % 25), static_cast<uint8_t>(i));
             form_->FlushBuffer(1);
@@ -478,7 +497,14 @@ TEST_F(FormTest, DeviceChangesDoNotRaceThePlayer) {
     }
     done = true;
     player.join();
+    form_->updateRegister(0, 0x55); // the last write reaches the last device
+    form_->FlushBuffer(1);
     form_.reset();
+    const ULONGLONG tookMs = ::GetTickCount64() - started;
+    ::SetProcessAffinityMask(::GetCurrentProcess(), processMask);
+    std::printf("%d device changes against a %s player: %llu ms\n", kChanges,
+                pinned ? "time-critical, one-processor" : "normal", static_cast<unsigned long long>(tookMs));
+    EXPECT_LT(tookMs, 120'000u) << "no thread starved the other";
     EXPECT_EQ(double_.ReportLeaks(), 0);
 
     std::map<std::string, std::string> open; // handle -> device
@@ -525,9 +551,21 @@ TEST_F(FormTest, DeviceChangesDoNotRaceThePlayer) {
         }
     }
     EXPECT_TRUE(open.empty()) << "no handle left open";
+    std::string lastFrame;
+    for (const std::string& message : Received()) {
+        if (message.rfind("F02D4E", 0) == 0) {
+            lastFrame = message;
+        }
+    }
+    EXPECT_EQ(lastFrame.substr(6, 8), "01000000") << lastFrame;
+    EXPECT_EQ(lastFrame.substr(22, 2), "55") << lastFrame;
     EXPECT_EQ(opens, kChanges + 1);
     EXPECT_GT(messages, 4 * kChanges);
 }
+
+TEST_F(DeviceChangeTest, DeviceChangesDoNotRaceThePlayer) { ChangeDevicesWhileThePlayerPlays(false); }
+
+TEST_F(DeviceChangeTest, TimeCriticalPlayerOnOneProcessorStarvesNoDeviceChange) { ChangeDevicesWhileThePlayerPlays(true); }
 
 TEST_F(FormTest, UnloadClosesTheDeviceAndTheIcon) {
     Configure(kThreeDevices);

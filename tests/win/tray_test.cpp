@@ -54,6 +54,34 @@ TEST_F(TrayTest, AddIconHandsTheFirstVersionRecordToTheShell) {
     EXPECT_EQ(notifyCalls[1].record.uID, 57051u);
 }
 
+// A restarted shell broadcasts "TaskbarCreated" to every top-level window and knows no icon
+// of ours: the icon is added again, with the same record, and removed once at the end.
+TEST_F(TrayTest, IconComesBackWhenTheShellRestarts) {
+    const UINT taskbarCreated = ::RegisterWindowMessageA("TaskbarCreated");
+    ASSERT_NE(taskbarCreated, 0u);
+    {
+        TCiaTray tray(nullptr, &RecordNotify);
+        EXPECT_EQ(::GetAncestor(tray.Window(), GA_PARENT), ::GetDesktopWindow()) << "top-level: the broadcast reaches it";
+        ::SendMessageA(tray.Window(), taskbarCreated, 0, 0);
+        EXPECT_TRUE(notifyCalls.empty()) << "no icon before AddIcon";
+
+        tray.Hint = "player";
+        tray.AddIcon();
+        for (int restart = 0; restart < 2; ++restart) {
+            ::SendMessageA(tray.Window(), taskbarCreated, 0, 0);
+        }
+        ASSERT_EQ(notifyCalls.size(), 3u);
+        for (const NotifyCall& call : notifyCalls) {
+            EXPECT_EQ(call.message, static_cast<DWORD>(NIM_ADD));
+            EXPECT_EQ(call.record.hWnd, tray.Window());
+            EXPECT_EQ(call.record.uID, 57051u);
+            EXPECT_STREQ(call.record.szTip, "player");
+        }
+    }
+    ASSERT_EQ(notifyCalls.size(), 4u);
+    EXPECT_EQ(notifyCalls[3].message, static_cast<DWORD>(NIM_DELETE));
+}
+
 TEST_F(TrayTest, LongHintIsCutTo63Characters) {
     TCiaTray tray(nullptr, &RecordNotify);
     tray.Hint = std::string(80, 'h');

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "resources/window_contract.h"
+
 namespace {
 
 constexpr const char* kTitle = "hardsid-settings";
 constexpr const char* kLibraryName = "hardsid.dll";
-constexpr const char* kTrayTitle = "TCiaTrayWindow"; // the tray icon's hidden window
-constexpr const char* kSettingsCaption = "Fennick";
-constexpr UINT kTrayNotice = WM_USER + 1; // the tray icon's callback message
+using hardsid::kSettingsCaption;
+using hardsid::kTrayWindowTitle;
+constexpr UINT kTrayNotice = hardsid::kTrayCallbackMessage;
 constexpr int kExitFailed = 1;
 
 std::string ProgramFolder() {
@@ -47,7 +49,7 @@ BOOL CALLBACK FindWindows(HWND window, LPARAM found) {
     auto& windows = *reinterpret_cast<ThreadWindows*>(found);
     char text[64] = {};
     if (::GetWindowTextA(window, text, sizeof text) > 0) {
-        if (std::strcmp(text, kTrayTitle) == 0) {
+        if (std::strcmp(text, kTrayWindowTitle) == 0) {
             windows.tray = window;
         } else if (std::strcmp(text, kSettingsCaption) == 0) {
             windows.settings = window;

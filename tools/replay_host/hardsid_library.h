@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "hardsid/hardsid_api.h"
 #include "win32/unique_handle.h"
 
 namespace hardsid::replay {
@@ -25,20 +26,20 @@ inline constexpr int kExitLibraryNotLoaded = 3;
 inline constexpr int kExitEntryPointMissing = 4;
 
 struct HardSidEntryPoints {
-    void(WINAPI* InitHardSID_Mapper)() = nullptr;
-    WORD(WINAPI* HardSID_Version)() = nullptr;
-    BYTE(WINAPI* HardSID_Devices)() = nullptr;
-    BYTE(WINAPI* HardSID_Lock)(BYTE device) = nullptr;
-    void(WINAPI* HardSID_Flush)(BYTE device) = nullptr;
-    void(WINAPI* HardSID_Write)(BYTE device, WORD cycles, BYTE reg, BYTE value) = nullptr;
-    void(WINAPI* HardSID_Delay)(BYTE device, WORD cycles) = nullptr;
-    void(WINAPI* HardSID_Unlock)(BYTE device) = nullptr;
-    BYTE(WINAPI* GetHardSIDCount)() = nullptr;
-    void(WINAPI* HardSID_SoftFlush)(BYTE device) = nullptr;
-    BYTE(WINAPI* HardSID_Read)(BYTE device, WORD cycles, BYTE reg) = nullptr;
-    void(WINAPI* HardSID_Reset2)(BYTE device, BYTE volume) = nullptr;
-    void(WINAPI* HardSID_Sync)(BYTE device) = nullptr;
-    void(WINAPI* MuteHardSID_Line)(int mute) = nullptr;
+    decltype(&::InitHardSID_Mapper) InitHardSID_Mapper = nullptr;
+    decltype(&::HardSID_Version) HardSID_Version = nullptr;
+    decltype(&::HardSID_Devices) HardSID_Devices = nullptr;
+    decltype(&::HardSID_Lock) HardSID_Lock = nullptr;
+    decltype(&::HardSID_Flush) HardSID_Flush = nullptr;
+    decltype(&::HardSID_Write) HardSID_Write = nullptr;
+    decltype(&::HardSID_Delay) HardSID_Delay = nullptr;
+    decltype(&::HardSID_Unlock) HardSID_Unlock = nullptr;
+    decltype(&::GetHardSIDCount) GetHardSIDCount = nullptr;
+    decltype(&::HardSID_SoftFlush) HardSID_SoftFlush = nullptr;
+    decltype(&::HardSID_Read) HardSID_Read = nullptr;
+    decltype(&::HardSID_Reset2) HardSID_Reset2 = nullptr;
+    decltype(&::HardSID_Sync) HardSID_Sync = nullptr;
+    decltype(&::MuteHardSID_Line) MuteHardSID_Line = nullptr;
 };
 
 class HardSidLibrary {
