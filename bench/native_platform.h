@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "settings_frm/engine_platform.h"
+#include "settings_frm/std_wake_slot.h"
 
 namespace hardsid::bench {
 
@@ -18,15 +19,6 @@ inline int64_t MonotonicNanoseconds() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
-
-class MutexLock final : public IBlockingLock {
-public:
-    void lock() noexcept override { mutex_.lock(); }
-    void unlock() noexcept override { mutex_.unlock(); }
-
-private:
-    std::mutex mutex_;
-};
 
 class NativePlatform final : public IEnginePlatform {
 public:
@@ -39,7 +31,7 @@ public:
     void Sleep(uint32_t) override { sched_yield(); }
     uintptr_t ThreadWord() override { return threadWord_; }
     void SetThreadWord(uintptr_t word) override { threadWord_ = word; }
-    std::unique_ptr<IBlockingLock> MakeLock() override { return std::make_unique<MutexLock>(); }
+    std::unique_ptr<IWakeSlot> MakeWakeSlot() override { return std::make_unique<TStdWakeSlot>(); }
 
 private:
     static inline thread_local uintptr_t threadWord_ = 0;

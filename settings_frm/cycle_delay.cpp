@@ -3,13 +3,21 @@
 // counter. Relaxed mode yields on every pass; aggressive mode spins at time-critical priority.
 #include "asid_engine.h"
 
-#include <cmath>
 
 namespace hardsid {
 
 namespace {
-constexpr long double kCyclesPerSecond = 1000000.0L;
-constexpr long double kEarlyReturnTicks = 5.0L;
+constexpr int64_t kMicroPerTick = 1000000; // one cycle is a microsecond
+constexpr int64_t kEarlyReturnTicks = 5;
+
+/// The whole ticks nearest to microTicks millionths of a tick, counted on from start: the
+/// schedule's end, rounded as a reading of the counter would be, halves to the even end.
+int64_t RoundedTicks(int64_t start, int64_t microTicks) noexcept {
+    const int64_t whole = microTicks / kMicroPerTick;
+    const int64_t twiceRest = 2 * (microTicks % kMicroPerTick);
+    const bool up = twiceRest > kMicroPerTick || (twiceRest == kMicroPerTick && ((start + whole) & 1) != 0);
+    return whole + (up ? 1 : 0);
+}
 } // namespace
 
 // Setting a priority is a system call (a server round trip under Wine), too dear to repeat
@@ -32,24 +40,28 @@ void TAsidEngine::DelayFrom(int64_t reading, uint16_t cycles) {
 }
 
 void TAsidEngine::WaitFrom(int64_t reading, uint16_t cycles, bool aggressive) {
-    const long double waitTicks = static_cast<long double>(perfFrequency_ * cycles) / kCyclesPerSecond;
+    // The wait in millionths of a tick, exact: F x cycles / 1000000 ticks. Integer arithmetic
+    // throughout, as this runs on every write of the player's.
+    const int64_t waitMicroTicks = perfFrequency_ * cycles;
     // A wait that follows promptly carries on from where the previous one was due to end, so
     // that what the player, a frame or a late wake-up took in between is made up instead of
     // slowing the music down. After a pause of more than a frame the schedule starts afresh.
-    long double start = static_cast<long double>(reading);
+    int64_t start = reading;
     const int64_t scheduled = scheduleEnd_.load(std::memory_order_relaxed);
     if (scheduled != kNoSchedule) {
         const int64_t lag = reading - scheduled;
-        if (lag >= -static_cast<int64_t>(kEarlyReturnTicks) && lag <= framePeriod_) {
-            start = static_cast<long double>(scheduled);
+        if (lag >= -kEarlyReturnTicks && lag <= framePeriod_) {
+            start = scheduled;
         }
     }
-    const long double target = start + waitTicks;
-    scheduleEnd_.store(std::llrint(target), std::memory_order_relaxed);
+    scheduleEnd_.store(start + RoundedTicks(start, waitMicroTicks), std::memory_order_relaxed);
 
-    const long double end = target - kEarlyReturnTicks;
+    // The wait ends at the first reading at or past start + wait - 5 ticks: the smallest
+    // whole number of ticks not below the exact wait.
+    const int64_t waitTicksUp = waitMicroTicks > 0 ? (waitMicroTicks - 1) / kMicroPerTick + 1 : 0;
+    const int64_t end = start + waitTicksUp - kEarlyReturnTicks;
     int64_t now = reading;
-    while (end > static_cast<long double>(now)) {
+    while (now < end) {
         if (!aggressive) {
             platform_.Sleep(0);
         }

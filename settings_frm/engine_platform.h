@@ -15,14 +15,13 @@ enum class WaitPriority : int {
     TimeCritical = 15, // aggressive timing
 };
 
-/// A lock whose waiters sleep in the system and never spin: its holder may be inside the MIDI
-/// driver, and a spinning waiter at time-critical priority would starve it on one core.
-/// Usable with std::lock_guard.
-class IBlockingLock {
+/// Where a thread that finds the engine's lock taken sleeps until the holder lets it go: an
+/// auto-reset event. A Wake with no thread waiting is kept for the next Wait.
+class IWakeSlot {
 public:
-    virtual ~IBlockingLock() = default;
-    virtual void lock() noexcept = 0;
-    virtual void unlock() noexcept = 0;
+    virtual ~IWakeSlot() = default;
+    virtual void Wait() noexcept = 0;
+    virtual void Wake() noexcept = 0;
 };
 
 /// Clock and scheduling services.
@@ -42,8 +41,8 @@ public:
     /// One word of storage per thread and per platform object, 0 until set (TlsGetValue).
     virtual uintptr_t ThreadWord() = 0;
     virtual void SetThreadWord(uintptr_t word) = 0;
-    /// A new lock, for each part of the engine that needs its own (made at start-up only).
-    virtual std::unique_ptr<IBlockingLock> MakeLock() = 0;
+    /// A new wake slot, one for each lock of the engine (made at start-up only).
+    virtual std::unique_ptr<IWakeSlot> MakeWakeSlot() = 0;
 };
 
 /// Where ASID messages go: the MIDI output port's SendLongMessage.

@@ -48,6 +48,9 @@ namespace detail {
 inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
 } // namespace detail
 
+/// A kernel object handle (event, thread, semaphore...) whose "none" is nullptr.
+using UniqueHandle = UniqueAny<HANDLE, detail::CloseKernelHandle, nullptr>;
+
 /// A kernel object handle whose "none" is INVALID_HANDLE_VALUE (files).
 class UniqueFile : public UniqueAny<HANDLE, detail::CloseKernelHandle, nullptr> {
 public:

@@ -1,19 +1,24 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "win_platform.h"
 
-#include "win32/srw_lock.h"
+#include <stdexcept>
 
 namespace hardsid::win32 {
 
 namespace {
 
-class TSrwEngineLock final : public IBlockingLock {
+class TEventWakeSlot final : public IWakeSlot {
 public:
-    void lock() noexcept override { lock_.lock(); }
-    void unlock() noexcept override { lock_.unlock(); }
+    TEventWakeSlot() : event_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+        if (!event_) {
+            throw std::runtime_error("CreateEventA failed");
+        }
+    }
+    void Wait() noexcept override { ::WaitForSingleObject(event_.get(), INFINITE); }
+    void Wake() noexcept override { ::SetEvent(event_.get()); }
 
 private:
-    SrwLock lock_;
+    UniqueHandle event_;
 };
 
 } // namespace
@@ -61,7 +66,7 @@ void TWinPlatform::SetThreadWord(uintptr_t word) {
     }
 }
 
-std::unique_ptr<IBlockingLock> TWinPlatform::MakeLock() { return std::make_unique<TSrwEngineLock>(); }
+std::unique_ptr<IWakeSlot> TWinPlatform::MakeWakeSlot() { return std::make_unique<TEventWakeSlot>(); }
 
 bool TWinLogFile::Create(const char* name) {
     file_ = UniqueFile(::CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

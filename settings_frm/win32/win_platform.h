@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The engine's seam over Win32: performance counter, tick count, thread priority, Sleep,
-// thread-local storage, slim reader/writer locks, and the log file.
+// thread-local storage, the event that a waiter for the engine's lock sleeps on, and the log
+// file.
 #pragma once
 
 #include <windows.h>
@@ -24,7 +25,7 @@ public:
     void Sleep(uint32_t milliseconds) override;
     uintptr_t ThreadWord() override;
     void SetThreadWord(uintptr_t word) override;
-    std::unique_ptr<IBlockingLock> MakeLock() override;
+    std::unique_ptr<IWakeSlot> MakeWakeSlot() override;
 
 private:
     DWORD tlsIndex_; // freed with the platform, so loading and unloading leaks no slot

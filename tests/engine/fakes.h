@@ -15,6 +15,7 @@
 
 #include "settings_frm/asid_engine.h"
 #include "settings_frm/engine_platform.h"
+#include "settings_frm/std_wake_slot.h"
 
 namespace hardsid::test {
 
@@ -60,16 +61,11 @@ public:
         std::lock_guard guard(mutex_);
         threadWords_[std::this_thread::get_id()] = word;
     }
-    std::unique_ptr<IBlockingLock> MakeLock() override { return std::make_unique<MutexLock>(); }
-
-    class MutexLock final : public IBlockingLock {
-    public:
-        void lock() noexcept override { mutex_.lock(); }
-        void unlock() noexcept override { mutex_.unlock(); }
-
-    private:
-        std::mutex mutex_;
-    };
+    std::unique_ptr<IWakeSlot> MakeWakeSlot() override {
+        ++wakeSlotsMade;
+        return std::make_unique<TStdWakeSlot>();
+    }
+    int wakeSlotsMade = 0;
 
 private:
     std::mutex mutex_;

@@ -78,16 +78,25 @@ size_t SettledCommittedPrivateBytes() {
     return lowest;
 }
 
-/// Open handles of the process once the threads that an unload ends have gone, as above.
+/// Valid handles of the process, found by trying every handle value (Wine's process handle
+/// count reads 0); values are multiples of 4 and given out from the lowest free one.
+DWORD ValidHandleCount() {
+    constexpr uintptr_t kHighestTried = 0x4000;
+    DWORD count = 0;
+    for (uintptr_t value = 4; value < kHighestTried; value += 4) {
+        DWORD flags = 0;
+        count += ::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) ? 1 : 0;
+    }
+    return count;
+}
+
+/// Valid handles once the threads that an unload ends have gone, as above.
 DWORD SettledHandleCount() {
     DWORD lowest = ULONG_MAX;
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < 5; ++i) {
         PumpPending();
-        DWORD count = 0;
-        if (::GetProcessHandleCount(::GetCurrentProcess(), &count)) {
-            lowest = std::min(lowest, count);
-        }
-        ::Sleep(20);
+        lowest = std::min(lowest, ValidHandleCount());
+        ::Sleep(50);
     }
     return lowest;
 }
