@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include "hardsid/library.h"
-#include "hardsid/runtime_semaphores.h"
 #include "settings_frm/win32/settings_form.h"
 
 namespace hardsid {
@@ -24,7 +23,6 @@ void __freeres();
 } // namespace __gnu_cxx
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    using hardsid::CloseRuntimeSemaphores;
     using hardsid::frmSettings;
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -44,7 +42,6 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             // The statically linked C++ runtime sets aside a reserve for throwing exceptions
             // when memory runs out (about 73 kB) at every load and never gives it back itself.
             __gnu_cxx::__freeres();
-            CloseRuntimeSemaphores();
         } else if (form != nullptr) {
             // The process is ending and its other threads are gone: no windows, no device,
             // only the log's last entry.
