@@ -318,7 +318,9 @@ i686_tests() {
     emulate)
       local why="the kernel cannot run 32-bit code" qemu
       [ "${HARDSID_I686:-auto}" = emulate ] && why="HARDSID_I686=emulate"
-      qemu=$("$i686_qemu" --version | sed -nE '1s/.* version ([^ ]+).*/\1/p')
+      # The prefix was set up in a subshell, which kept the emulator's path to itself.
+      i686_ensure_qemu >/dev/null 2>&1 || true
+      qemu=$("${i686_qemu:-false}" --version 2>/dev/null | sed -nE '1s/.* version ([^ ]+).*/\1/p' || true)
       i686_note="i686: $ran tests ran under qemu $qemu's emulator ($why): $counts"
       ;;
     *) i686_note="i686: $skip tests skipped: ${mode#none: }; the i686 build is compiled and its export table checked" ;;
