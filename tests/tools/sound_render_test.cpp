@@ -70,14 +70,24 @@ double NoteHz(int note) { return tune::SidFrequency(note) * static_cast<double>(
 
 double Cents(double measured, double wanted) { return 1200 * std::log2(measured / wanted); }
 
-// First sample that is not silence (silence renders as exact zeros).
-double OnsetSeconds(const Pcm& pcm, double from) {
-    for (auto i = static_cast<size_t>(from * pcm.rate); i < pcm.Frames(); ++i) {
-        if (std::abs(pcm.samples[i * static_cast<size_t>(pcm.channels)]) > 100) {
-            return static_cast<double>(i) / pcm.rate;
+// First sample where a rendering departs from the same one without the note's gate: the
+// chip's volume step, the same in both, drops out.
+double OnsetSeconds(const Pcm& pcm, const Pcm& ungated) {
+    for (size_t i = 0; i < pcm.samples.size() && i < ungated.samples.size(); ++i) {
+        if (std::abs(pcm.samples[i] - ungated.samples[i]) > 100) {
+            return static_cast<double>(i / static_cast<size_t>(pcm.channels)) / pcm.rate;
         }
     }
     return -1;
+}
+
+WriteSchedule Ungated(WriteSchedule s) {
+    for (TimedWrite& w : s.writes) {
+        if (w.reg == 4) {
+            w.value &= 0xFE;
+        }
+    }
+    return s;
 }
 
 // Triangle notes, kNoteSeconds each, starting at 0.5 s: voice 1, instant attack, full sustain.
@@ -165,8 +175,9 @@ TEST(SoundRender, NotesSoundAtTheirPitch) {
 // Writes land at their time: a note starts when its write is due, and a frame plays when its
 // last byte has crossed the cable, after the frames queued before it.
 TEST(SoundRender, WritesLandAtTheirTime) {
-    const Rendering reference = RenderSchedule(ScheduleTrace(NotesTrace({69})), ChipModel::Mos6581);
-    EXPECT_NEAR(OnsetSeconds(reference.pcm, 0.1), 0.5, 0.002);
+    const WriteSchedule trace = ScheduleTrace(NotesTrace({69}));
+    const Rendering reference = RenderSchedule(trace, ChipModel::Mos6581);
+    EXPECT_NEAR(OnsetSeconds(reference.pcm, RenderSchedule(Ungated(trace), ChipModel::Mos6581).pcm), 0.5, 0.002);
     EXPECT_LT(reference.image.maxErrorUs, 200);
 
     // Two frames sent at once, 1.2 s after the first: the second waits for the first's bytes.
@@ -180,21 +191,24 @@ TEST(SoundRender, WritesLandAtTheirTime) {
     EXPECT_NEAR(received.schedule.writes.back().seconds, 1.2 + cable - 12 * kCableSecondsPerByte, 1e-9);
     EXPECT_NEAR(received.maxCableDelayMs, (4 + 12 + 2 + 12) * kCableSecondsPerByte * 1e3, 1e-6);
     const Rendering heard = RenderSchedule(received.schedule, ChipModel::Mos6581);
-    EXPECT_NEAR(OnsetSeconds(heard.pcm, 0.1), received.schedule.writes.back().seconds, 0.002);
+    EXPECT_NEAR(OnsetSeconds(heard.pcm, RenderSchedule(Ungated(received.schedule), ChipModel::Mos6581).pcm),
+                received.schedule.writes.back().seconds, 0.002);
 }
 
-// Without sounding writes the output is silence, sample for sample, as long as the trace.
+// Without a gate or a volume change the output is silence, sample for sample, as long as the
+// trace.
 TEST(SoundRender, SilenceRendersSilence) {
-    trace::Trace silent;
-    silent.records = {{0, 24, 0x0F}, {1000, 5, 0x22}, {1000, 0, 0x40}}; // volume, no gate
-    silent.endCycles = 1500000;
-    const Rendering r = RenderSchedule(ScheduleTrace(silent), ChipModel::Mos6581);
-    ASSERT_EQ(r.pcm.Frames(), static_cast<size_t>(std::ceil(1.502 * kRenderRate)));
-    size_t loud = 0;
-    for (const int16_t s : r.pcm.samples) {
-        loud += std::abs(s) > 2 ? 1 : 0;
+    trace::Trace quiet;
+    quiet.records = {{0, 5, 0x22}, {1000, 0, 0x40}, {1000, 1, 0x1C}, {1000, 4, 0x40}}; // no gate, volume 0
+    quiet.endCycles = 1499000;
+    trace::Trace empty;
+    empty.endCycles = 1502000;
+    for (const trace::Trace& t : {quiet, empty}) {
+        SCOPED_TRACE(t.records.size());
+        const Rendering r = RenderSchedule(ScheduleTrace(t), ChipModel::Mos6581);
+        ASSERT_EQ(r.pcm.Frames(), static_cast<size_t>(std::ceil(1.502 * kRenderRate)));
+        EXPECT_EQ(std::count(r.pcm.samples.begin(), r.pcm.samples.end(), 0), static_cast<ptrdiff_t>(r.pcm.samples.size()));
     }
-    EXPECT_EQ(loud, 0u);
 }
 
 // Two chips give stereo: the first on the left, the second on the right.

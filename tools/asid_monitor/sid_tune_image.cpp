@@ -105,6 +105,7 @@ constexpr size_t kHeaderBytes = 0x7C;
 // Written first, so that the renderer finds time zero in the emulator's output.
 constexpr uint8_t kMarkerRegister = 0x1F;
 constexpr uint8_t kMarkerValue = kMarkerRegisterValue;
+constexpr int kClearedRegisters = 25;
 static_assert(kMarkerCycle == kFirstUnderflow + kLeadCycles);
 
 struct Burst {
@@ -141,8 +142,15 @@ std::vector<uint8_t> Header(int chips) {
     return h;
 }
 
-std::vector<Burst> MakeBursts(const std::vector<TimedWrite>& writes, std::vector<int64_t>& placedAt) {
+std::vector<Burst> MakeBursts(const std::vector<TimedWrite>& writes, int chips, std::vector<int64_t>& placedAt) {
+    // The player's driver leaves the volume up: every register goes to 0 first, as in a chip
+    // just switched on, while the output settles.
     std::vector<Burst> bursts = {{kFirstUnderflow, {{kMarkerRegister, kMarkerValue}}}};
+    for (int chip = 0; chip < chips; ++chip) {
+        for (int reg = 0; reg < kClearedRegisters; ++reg) {
+            bursts[0].writes.emplace_back(static_cast<uint8_t>(chip * 32 + reg), 0);
+        }
+    }
     placedAt.clear();
     for (const TimedWrite& w : writes) {
         const int64_t wanted = std::llround((w.seconds + kSettleSeconds) * kEmulatedClockHz);
@@ -172,7 +180,8 @@ std::vector<Burst> MakeBursts(const std::vector<TimedWrite>& writes, std::vector
 TuneImage BuildTuneImage(const WriteSchedule& schedule) {
     TuneImage image;
     std::vector<int64_t> placedAt;
-    const std::vector<Burst> bursts = MakeBursts(schedule.writes, placedAt);
+    const int chips = std::clamp(schedule.chips, 1, kMaxRenderedChips);
+    const std::vector<Burst> bursts = MakeBursts(schedule.writes, chips, placedAt);
 
     // Periods between underflows: P[0] from time zero to the first, then one per burst.
     std::vector<int64_t> periods;
@@ -211,7 +220,7 @@ TuneImage BuildTuneImage(const WriteSchedule& schedule) {
     }
     put16(0xFFFF);
     data.push_back(kEndCount);
-    image.placedWrites -= 1; // the marker
+    image.placedWrites -= bursts[0].writes.size(); // the marker and the cleared registers
     image.droppedWrites = schedule.writes.size() - image.placedWrites;
     image.renderedSeconds = image.droppedWrites == 0 ? schedule.endSeconds
                                                      : schedule.writes[image.placedWrites].seconds;
@@ -226,7 +235,7 @@ TuneImage BuildTuneImage(const WriteSchedule& schedule) {
     image.meanErrorUs = image.placedWrites == 0 ? 0 : errorSum / static_cast<double>(image.placedWrites);
 
     // The tune: header, load address, code, data (with the I/O area as a gap of zeros).
-    image.psid = Header(std::clamp(schedule.chips, 1, kMaxRenderedChips));
+    image.psid = Header(chips);
     image.psid.push_back(static_cast<uint8_t>(kLoadAddress & 0xFF));
     image.psid.push_back(static_cast<uint8_t>(kLoadAddress >> 8));
     std::vector<uint8_t> memory(kDataAddress - kLoadAddress, 0);

@@ -47,6 +47,7 @@ std::string SpectrogramScript(const LabelledSound& upper, const LabelledSound& l
            << "set multiplot layout 2,1\n"
               "set xlabel 'time (s)'\nset ylabel 'frequency (Hz)'\nset yrange [0:" << kTopHz << "]\n"
               "set cblabel 'dB full scale'\nset cbrange [-100:-10]\n"
+              "set xrange [0:" << std::max(upper.pcm->Seconds(), lower.pcm->Seconds()) << "]\n"
               "set palette defined (0 'black', 1 '#20206a', 2 '#a02060', 3 '#f0a020', 4 'white')\n";
     Panel(script, upper, "$upper");
     Panel(script, lower, "$lower");
