@@ -19,6 +19,7 @@
 #include "tools/asid_monitor/render_schedules.h"
 #include "tools/asid_monitor/sid_render.h"
 #include "tools/asid_monitor/sound_compare.h"
+#include "tools/asid_monitor/spectrogram_plot.h"
 #include "tools/asid_monitor/spectrum.h"
 #include "tools/asid_monitor/wav_file.h"
 #include "tools/trace/trace.h"
@@ -269,11 +270,22 @@ TEST(SoundRender, RefusesMalformedOrEmptyCaptures) {
     }
 }
 
-class WavFile : public ::testing::Test {
+std::vector<int16_t> Tone(double hz, double amplitude, double seconds, double delay) {
+    std::vector<int16_t> x(static_cast<size_t>(seconds * kRenderRate));
+    for (size_t i = 0; i < x.size(); ++i) {
+        const double t = static_cast<double>(i) / kRenderRate - delay;
+        // Notes switching every quarter second give the envelope something to align.
+        const bool on = t >= 0 && static_cast<int>(t * 4) % 2 == 0;
+        x[i] = on ? static_cast<int16_t>(amplitude * 32767 * std::sin(2 * std::numbers::pi * hz * t)) : 0;
+    }
+    return x;
+}
+
+class RenderOutput : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("tools_tests_wav_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ("tools_tests_render_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
@@ -282,7 +294,7 @@ protected:
 };
 
 // The header is the canonical 44 bytes, and the file reads back to the same samples.
-TEST_F(WavFile, WritesACanonicalHeaderAndReadsBack) {
+TEST_F(RenderOutput, WavHeaderIsCanonicalAndReadsBack) {
     Pcm pcm;
     pcm.channels = 2;
     pcm.samples = {1, -1, 0x1234, -32768};
@@ -308,15 +320,20 @@ TEST_F(WavFile, WritesACanonicalHeaderAndReadsBack) {
     EXPECT_THROW(ReadWavFile(path), WavError);
 }
 
-std::vector<int16_t> Tone(double hz, double amplitude, double seconds, double delay) {
-    std::vector<int16_t> x(static_cast<size_t>(seconds * kRenderRate));
-    for (size_t i = 0; i < x.size(); ++i) {
-        const double t = static_cast<double>(i) / kRenderRate - delay;
-        // Notes switching every quarter second give the envelope something to align.
-        const bool on = t >= 0 && static_cast<int>(t * 4) % 2 == 0;
-        x[i] = on ? static_cast<int16_t>(amplitude * 32767 * std::sin(2 * std::numbers::pi * hz * t)) : 0;
-    }
-    return x;
+// The spectrogram shows both renderings, each under its own title, as a PNG.
+TEST_F(RenderOutput, SpectrogramDrawsBothRenderings) {
+    Pcm a, b;
+    a.samples = Tone(440, 0.5, 1, 0);
+    b.samples = Tone(660, 0.5, 1, 0);
+    const std::string path = (dir_ / "s.png").string();
+    const std::string script = SpectrogramScript({&a, "upper one"}, {&b, "lower one"}, path);
+    EXPECT_NE(script.find("set title 'upper one'"), std::string::npos);
+    EXPECT_NE(script.find("set title 'lower one'"), std::string::npos);
+    WriteSpectrogram({&a, "upper one"}, {&b, "lower one"}, path);
+    std::ifstream png(path, std::ios::binary);
+    char magic[8] = {};
+    png.read(magic, sizeof magic);
+    EXPECT_EQ(std::string(magic, sizeof magic), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
 // The comparison finds the delay, then the level and spectral figures of what remains.
