@@ -4,7 +4,9 @@
 # hardsid.dll and their zips, the 64-bit replay host and scripted winmm, and the ASID monitor
 # (no tests). Then plays the default tune through hardsid.dll under Wine, as a SID player
 # would, into the scripted winmm as the MIDI device; checks what that device received with
-# the ASID monitor, draws the plot, shows the library's log, and names the libraries to copy.
+# the ASID monitor, draws the plot, renders what a receiver would play and what the player
+# wrote to WAV files and compares them, shows the library's log, and names the libraries to
+# copy and the WAVs to listen to.
 # Everything the demo makes goes to build/demo/, the zips to build/dist/.
 # Usage: scripts/demo.sh [TRACE]   (a register trace; the default tune without one)
 set -euo pipefail
@@ -49,7 +51,11 @@ fi
 
 echo
 echo "== what the device received"
-"$top/build/tools/tools/asid_monitor/asid_monitor" --record --plot "$demo/asid.png" "$demo/capture.txt"
+reference=(--default-tune)
+[ -n "$trace" ] && reference=(--trace "$demo/trace")
+"$top/build/tools/tools/asid_monitor/asid_monitor" --record --plot "$demo/asid.png" \
+  --wav "$demo/asid.wav" "${reference[@]}" --reference-wav "$demo/reference.wav" \
+  --spectrogram "$demo/spectrogram.png" "$demo/capture.txt"
 
 echo
 echo "== hardsid.log"
@@ -68,3 +74,6 @@ for windows in win32 win64; do
   [ -f "$zip" ] || { echo "demo: $zip was not built" >&2; exit 1; }
   echo "$zip"
 done
+echo
+echo "listen: $demo/asid.wav (what a receiver playing each frame on arrival sounds like)"
+echo "listen: $demo/reference.wav (the trace as the player wrote it, at its cycles)"

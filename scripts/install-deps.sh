@@ -3,7 +3,8 @@
 # Installs, on Debian 12 as root, the packages that one job needs; skips what is present and
 # never reads standard input.
 # Usage: scripts/install-deps.sh [demo|test|bench|all]   (all when none is named)
-#   demo   the DLLs, the demo's Windows programs and native tools, Wine, Xvfb, gnuplot
+#   demo   the DLLs, the demo's Windows programs and native tools, Wine, Xvfb, gnuplot,
+#          libsidplayfp (the monitor renders what a receiver plays)
 #   test   demo + GoogleTest (native, and its sources for the Windows-side tests)
 #   bench  test + Google Benchmark
 set -euo pipefail
@@ -15,7 +16,7 @@ demo_packages=(
   g++ cmake make pkg-config
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32 wine64 xvfb xauth fonts-liberation
-  gnuplot-nox
+  gnuplot-nox libsidplayfp-dev
 )
 test_packages=(googletest libgtest-dev libgmock-dev)
 bench_packages=(libbenchmark-dev)

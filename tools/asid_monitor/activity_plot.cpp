@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "activity_plot.h"
 
-#include <stdio.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <csignal>
-#include <cstdio>
 #include <sstream>
 
 namespace hardsid::monitor {
@@ -15,16 +10,6 @@ namespace {
 
 constexpr double kFinestBinMs = 0.1;
 constexpr double kMaxBins = 200;
-constexpr int kExitCommandNotFound = 127;
-
-// Single-quoted gnuplot strings take everything literally except the quote, written twice.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
 void Histogram(std::ostream& script, const CaptureAnalysis& analysis) {
     const double width = IntervalBinWidthMs(analysis.intervals);
@@ -90,8 +75,8 @@ std::string PlotScript(const CaptureAnalysis& analysis, const std::string& title
     std::ostringstream script;
     script.precision(9);
     script << "set terminal png size 1000," << (timed ? 900 : 450) << "\n"
-           << "set output " << Quoted(pngPath) << "\n"
-           << "set multiplot layout " << (timed ? 2 : 1) << ",1 title " << Quoted(title) << "\n";
+           << "set output " << GnuplotQuoted(pngPath) << "\n"
+           << "set multiplot layout " << (timed ? 2 : 1) << ",1 title " << GnuplotQuoted(title) << "\n";
     if (timed) {
         Histogram(script, analysis);
     }
@@ -101,21 +86,7 @@ std::string PlotScript(const CaptureAnalysis& analysis, const std::string& title
 }
 
 void WritePlot(const CaptureAnalysis& analysis, const std::string& title, const std::string& pngPath) {
-    const std::string script = PlotScript(analysis, title, pngPath);
-    // A gnuplot that is missing or dies closes the pipe: that must fail the write, not kill us.
-    std::signal(SIGPIPE, SIG_IGN);
-    FILE* gnuplot = ::popen("gnuplot", "w");
-    if (gnuplot == nullptr) {
-        throw PlotError("cannot start gnuplot");
-    }
-    const bool written = std::fwrite(script.data(), 1, script.size(), gnuplot) == script.size();
-    const int status = ::pclose(gnuplot);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kExitCommandNotFound) {
-        throw PlotError("gnuplot is not installed (scripts/install-deps.sh installs it)");
-    }
-    if (!written || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        throw PlotError("gnuplot failed to draw " + pngPath);
-    }
+    RunGnuplot(PlotScript(analysis, title, pngPath), pngPath);
 }
 
 } // namespace hardsid::monitor

@@ -3,17 +3,12 @@
 // gnuplot (Debian's gnuplot-nox, png terminal).
 #pragma once
 
-#include <stdexcept>
 #include <string>
 
 #include "capture_analysis.h"
+#include "gnuplot_run.h"
 
 namespace hardsid::monitor {
-
-class PlotError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 /// Histogram bin width in ms: a tenth of a millisecond, widened so that no more than 200
 /// bins cover the intervals' range.
