@@ -12,6 +12,7 @@
 
 #include "diagnostic_log.h"
 #include "engine_platform.h"
+#include "frame_clock.h"
 #include "register_slots.h"
 #include "spin_lock.h"
 
@@ -19,8 +20,6 @@ namespace hardsid {
 
 inline constexpr const char* kDefaultDisplayText = "Tibbo says you rock! And have a huge LCD!";
 inline constexpr int32_t kFramesPerStatisticsLine = 100;
-/// Frames that a write may send back to back when the clock catches up after a pause.
-inline constexpr int64_t kMostCatchUpFrames = 8;
 
 class TAsidEngine {
 public:
@@ -65,6 +64,14 @@ public:
     /// Holds the calling thread for the given number of SID cycles (microseconds), counted
     /// from the end of the previous wait when the player calls again within a frame.
     void cycledelay(uint16_t cycles);
+    /// The player's HardSID_Delay (or HardSID_Read) cycles: on the beat, a long stretch ends
+    /// a play call, whose frame goes out before the wait; then cycledelay.
+    void PlayerDelay(uint16_t cycles);
+    /// The player's soft flush. On the beat it ends a play call only after a pause since the
+    /// last write; within a play call it sends nothing, as the call's end will.
+    void SoftFlush();
+    /// Frames after each play call (on) or on the 20 ms grid alone (off, the default).
+    void SetBeatFrames(bool on);
     /// Appends one entry to hardsid.log.
     void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
 
@@ -92,10 +99,15 @@ public:
 
 private:
     friend class EngineProbe; // the unit tests' view of the state below
+    int64_t RecordWrite(uint8_t reg, uint8_t value, uint16_t cycles);
+    int64_t RecordOnBeatLocked(uint8_t reg, uint8_t value, uint16_t cycles);
+    void EndPlayCallLocked(int64_t now);
+    void SendTimedLocked(int64_t now);
     /// cycledelay from a counter reading already taken.
     void DelayFrom(int64_t reading, uint16_t cycles);
     void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
-    void FlushLocked(int32_t force);
+    /// Gives the length of the frame built, 0 when none was.
+    size_t FlushLocked(int32_t force);
     void GreetLocked();
     /// Before the first frame after a stop: the start and display-text messages, every slot.
     void ResumeLocked();
@@ -114,8 +126,7 @@ private:
     int64_t perfFrequency_ = 0;
     int64_t framePeriod_ = 0;
     TRegisterSlots slots_;
-    int64_t nextFrameDeadline_ = 0;
-    bool deadlineStarted_ = false;
+    TFrameClock clock_;
     bool sinkPaused_ = false; // while the device behind the sink changes
     // Counter value at which the player's last wait was due to end (rounded to a tick).
     static constexpr int64_t kNoSchedule = INT64_MIN;

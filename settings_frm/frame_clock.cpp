@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "frame_clock.h"
+
+namespace hardsid {
+
+namespace {
+constexpr int64_t kMicrosecondsPerSecond = 1'000'000;
+} // namespace
+
+void TFrameClock::SetRate(int64_t perfFrequency, int64_t framePeriod) noexcept {
+    frequency_ = perfFrequency;
+    period_ = framePeriod;
+    gapTicks_ = perfFrequency * kPlayCallGapCycles / kMicrosecondsPerSecond;
+}
+
+void TFrameClock::SetBeat(bool on) noexcept {
+    if (on && !beat_) {
+        restart_ = true;
+    }
+    beat_ = on;
+}
+
+bool TFrameClock::WriteDue(int64_t now, bool held) noexcept {
+    if (beat_) {
+        lastWrite_ = now;
+        if (!started_ || restart_) {
+            // A play call starts: a grid frame is due only if it goes on for a whole period.
+            deadline_ = now + period_;
+            started_ = true;
+            restart_ = false;
+            return false;
+        }
+        if (now < cableFree_) {
+            return false;
+        }
+    } else if (!started_) {
+        deadline_ = now;
+        started_ = true;
+    }
+    if (now < deadline_ || held) {
+        return false;
+    }
+    // The deadlines form a fixed grid from the first write: the clock never drifts with the
+    // moments at which writes arrive, and catches up one frame per write after a short lag.
+    // After a longer pause it skips to the last grid point at or before now instead, so that
+    // no more than kMostCatchUpFrames frames go out back to back.
+    if (period_ > 0 && now - deadline_ >= kMostCatchUpFrames * period_) {
+        deadline_ += (now - deadline_) / period_ * period_;
+    }
+    deadline_ += period_;
+    return true;
+}
+
+bool TFrameClock::PlayCallEnded(int64_t now) noexcept {
+    restart_ = true;
+    return now >= cableFree_;
+}
+
+void TFrameClock::FrameSent(int64_t now, size_t bytes) noexcept {
+    // Rounded up, so that the cable is never asked for more than it carries.
+    const int64_t busy = (static_cast<int64_t>(bytes) * kCableMicrosecondsPerByte * frequency_ + kMicrosecondsPerSecond - 1) /
+                         kMicrosecondsPerSecond;
+    cableFree_ = now + busy;
+}
+
+} // namespace hardsid
