@@ -21,22 +21,27 @@ void TFrameClock::SetBeat(bool on) noexcept {
 }
 
 bool TFrameClock::WriteDue(int64_t now, bool held) noexcept {
-    if (beat_) {
-        lastWrite_ = now;
-        if (!started_ || restart_) {
-            // A play call starts: a grid frame is due only if it goes on for a whole period.
-            deadline_ = now + period_;
-            started_ = true;
-            restart_ = false;
-            return false;
-        }
-        if (now < cableFree_) {
-            return false;
-        }
-    } else if (!started_) {
+    if (!started_) {
         deadline_ = now;
         started_ = true;
     }
+    return GridPointDue(now, held);
+}
+
+bool TFrameClock::WriteDueOnBeat(int64_t now, uint16_t cycles, bool held) noexcept {
+    lastWrite_ = now;
+    if (!started_ || restart_) {
+        // A play call starts: a grid frame is due only if it goes on for a whole period. A
+        // player that passes the idle time with the call's first write waits it after.
+        deadline_ = now + cycles * frequency_ / kMicrosecondsPerSecond + period_;
+        started_ = true;
+        restart_ = false;
+        return false;
+    }
+    return now >= cableFree_ && GridPointDue(now, held);
+}
+
+bool TFrameClock::GridPointDue(int64_t now, bool held) noexcept {
     if (now < deadline_ || held) {
         return false;
     }

@@ -31,11 +31,13 @@ public:
     void SetBeat(bool on) noexcept;
     bool Beat() const noexcept { return beat_; }
 
-    /// A write at `now` (grid): whether a timed frame is due; a due frame moves the
-    /// deadline on. While `held` (DebugFlag) nothing is due and the deadline stands still.
-    /// On the beat, the first write after a play call ended starts the grid afresh instead,
-    /// and a frame is due only once the cable has carried the previous one.
+    /// A write at `now` on the grid alone: whether a timed frame is due; a due frame moves
+    /// the deadline on. While `held` (DebugFlag) nothing is due and the deadline stands still.
     bool WriteDue(int64_t now, bool held) noexcept;
+    /// The same on the beat, for a write that passes `cycles`: the first write after a play
+    /// call ended starts the grid afresh, a period after the wait that it brings, and a
+    /// frame is due only once the cable has carried the previous one.
+    bool WriteDueOnBeat(int64_t now, uint16_t cycles, bool held) noexcept;
 
     /// On the beat: whether a call that carries `cycles` and comes at `now` follows the end
     /// of a play call. A call that passes no cycles says nothing of the player's timeline,
@@ -59,6 +61,8 @@ public:
     int64_t CableFree() const noexcept { return cableFree_; }
 
 private:
+    bool GridPointDue(int64_t now, bool held) noexcept;
+
     int64_t frequency_ = 0;
     int64_t period_ = 0;
     int64_t gapTicks_ = 0;

@@ -20,7 +20,7 @@ int64_t TAsidEngine::RecordOnBeatLocked(uint8_t reg, uint8_t value, uint16_t cyc
         EndPlayCallLocked(now);
     }
     slots_.Store(reg, value);
-    if (clock_.WriteDue(now, DebugFlag.load(std::memory_order_relaxed) != 0)) {
+    if (clock_.WriteDueOnBeat(now, cycles, DebugFlag.load(std::memory_order_relaxed) != 0)) {
         SendTimedLocked(now);
     }
     return now;
