@@ -72,6 +72,7 @@ public:
     void SoftFlush();
     /// Frames after each play call (on) or on the 20 ms grid alone (off, the default).
     void SetBeatFrames(bool on);
+    bool BeatFrames() const;
     /// Appends one entry to hardsid.log.
     void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
 

@@ -12,6 +12,11 @@ void TAsidEngine::SetBeatFrames(bool on) {
     clock_.SetBeat(on);
 }
 
+bool TAsidEngine::BeatFrames() const {
+    std::lock_guard guard(lock_);
+    return clock_.Beat();
+}
+
 // The frame for what came before goes out before this write is stored and before its wait:
 // it leaves when the play call ended, and carries nothing of the next one.
 int64_t TAsidEngine::RecordOnBeatLocked(uint8_t reg, uint8_t value, uint16_t cycles) {
