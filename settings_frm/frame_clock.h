@@ -12,7 +12,7 @@ namespace hardsid {
 /// Frames that a write may send back to back when the clock catches up after a pause.
 inline constexpr int64_t kMostCatchUpFrames = 8;
 
-/// A stretch of at least this many cycles between two writes ends a call of the tune's
+/// A stretch of more than this many cycles between two writes ends a call of the tune's
 /// music routine. Its bursts have gaps of a few hundred cycles at most; a 4x multispeed
 /// tune leaves about 3,000 between calls, an 8x one about 1,500; and VICE, which passes 0
 /// cycles after more than 1,000, draws its line at the same place.
@@ -43,10 +43,10 @@ public:
     /// of a play call. A call that passes no cycles says nothing of the player's timeline,
     /// so for it the gap since the last write is measured on the counter instead.
     bool EndsPlayCall(uint16_t cycles, int64_t now) const noexcept {
-        return cycles >= kPlayCallGapCycles || (cycles == 0 && PausedSinceWrite(now));
+        return cycles > kPlayCallGapCycles || (cycles == 0 && PausedSinceWrite(now));
     }
-    /// Whether at least a play call's gap has passed since the last write.
-    bool PausedSinceWrite(int64_t now) const noexcept { return now - lastWrite_ >= gapTicks_; }
+    /// Whether more than a play call's gap has passed since the last write.
+    bool PausedSinceWrite(int64_t now) const noexcept { return now - lastWrite_ > gapTicks_; }
     /// On the beat: a play call ended at `now`; gives whether its frame may go now, which it
     /// may not before the cable has carried the previous frame. The grid starts afresh at
     /// the next write either way.

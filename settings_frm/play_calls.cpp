@@ -44,7 +44,7 @@ void TAsidEngine::EndPlayCallLocked(int64_t now) {
 void TAsidEngine::SendTimedLocked(int64_t now) { clock_.FrameSent(now, FlushLocked(1)); }
 
 void TAsidEngine::PlayerDelay(uint16_t cycles) {
-    if (cycles >= kPlayCallGapCycles) {
+    if (cycles > kPlayCallGapCycles) {
         std::lock_guard guard(lock_);
         if (clock_.Beat()) {
             EndPlayCallLocked(platform_.PerformanceCounter());

@@ -49,11 +49,11 @@ TEST(FrameClockValue, PlayCallEndsAtALongStretchOfThePlayersCycles) {
         bool ends;
     } cases[] = {
         {"a burst's gap", 500, gap * 5, false},
-        {"just short of the threshold", kPlayCallGapCycles - 1, 0, false},
-        {"the threshold", kPlayCallGapCycles, 0, true},
+        {"the threshold", kPlayCallGapCycles, 0, false},
+        {"just past the threshold", kPlayCallGapCycles + 1, 0, true},
         {"a frame's idle time", 19'000, 0, true},
-        {"0 cycles right after a write", 0, gap - 1, false},
-        {"0 cycles after a gap", 0, gap, true},
+        {"0 cycles right after a write", 0, gap, false},
+        {"0 cycles after a gap", 0, gap + 1, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
@@ -145,7 +145,7 @@ TEST(BeatFrames, LongStretchSendsThePlayCallBeforeItsOwnWriteAndWait) {
     EXPECT_GE(f.platform.counter, 1'500'000 + 18'000 * kTicksPerCycle - 5) << "then it waits";
 
     f.Burst(f.platform.counter, 9);
-    const auto byDelay = f.At(f.platform.counter, [&] { f.engine.PlayerDelay(kPlayCallGapCycles); });
+    const auto byDelay = f.At(f.platform.counter, [&] { f.engine.PlayerDelay(kPlayCallGapCycles + 1); });
     ASSERT_EQ(byDelay.size(), 1u);
     EXPECT_EQ(PendingSlots(byDelay[0]), (Slots{{0, 9}, {1, 9}, {2, 9}})) << "the write of 8 and the burst";
 
@@ -153,7 +153,7 @@ TEST(BeatFrames, LongStretchSendsThePlayCallBeforeItsOwnWriteAndWait) {
     EXPECT_TRUE(idle.empty()) << "nothing pending: no frame";
     const auto shortDelay = f.At(f.platform.counter, [&] {
         f.engine.WriteAndWait(5, 1, 30);
-        f.engine.PlayerDelay(kPlayCallGapCycles - 1);
+        f.engine.PlayerDelay(kPlayCallGapCycles);
     });
     EXPECT_TRUE(shortDelay.empty()) << "a gap inside a burst";
 }

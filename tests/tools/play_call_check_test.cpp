@@ -9,7 +9,7 @@
 namespace hardsid::monitor {
 namespace {
 
-// Three play calls (a gap of 1000 cycles or more starts one), each writing registers 0 and 1.
+// Three play calls (a gap of more than 1000 cycles starts one), each writing registers 0 and 1.
 const std::vector<TracedWrite> kWrites = {
     {0, 0, 1},    {30, 1, 1},  // call 0
     {19'000, 0, 2}, {30, 1, 2}, // call 1

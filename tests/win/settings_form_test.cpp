@@ -278,6 +278,7 @@ TEST_F(FormTest, RefusedWriteBacksAreSkippedAtStartUp) {
         "log start",
         "(!) Skipped at start-up: Could not save the setting aggressiveWait in the registry",
         "(!) Skipped at start-up: Could not save the setting reopen_midi in the registry",
+        "(!) Skipped at start-up: Could not save the setting beatFrames in the registry",
         "(!) Skipped at start-up: Could not save the setting midi_Out in the registry",
         "log end"};
     EXPECT_EQ(entries, expected);

@@ -88,13 +88,16 @@ PlayCallFigures CheckPlayCalls(std::span<const TracedWrite> writes, std::span<co
             ++figures.unmatched;
             end = bestEnd;
         }
+        bool carries = false;
         for (size_t i = first; i < end; ++i) {
             frameOf[i] = k;
             if (Counted(writes[i])) {
                 changes[i] = held[writes[i].reg] != writes[i].value;
+                carries = carries || changes[i];
                 held[writes[i].reg] = writes[i].value;
             }
         }
+        figures.carrying += carries ? 1 : 0;
         for (size_t i = first; i < end; ++i) {
             carried[i] = Counted(writes[i]) && held[writes[i].reg] == writes[i].value;
         }
@@ -108,7 +111,7 @@ PlayCallFigures CheckPlayCalls(std::span<const TracedWrite> writes, std::span<co
     size_t callStart = 0;
     while (callStart < count) {
         size_t callEnd = callStart + 1;
-        while (callEnd < count && writes[callEnd].cycles < gapCycles) {
+        while (callEnd < count && writes[callEnd].cycles <= gapCycles) {
             ++callEnd;
         }
         ++figures.playCalls;

@@ -30,9 +30,10 @@ struct PlayCallFigures {
     size_t split = 0;     ///< calls whose changes arrived in more than one frame
     size_t lost = 0;      ///< calls with a register whose last value no frame carried
     size_t unmatched = 0; ///< frames whose content fits no stretch of the trace
+    size_t carrying = 0;  ///< frames that carried a change of the trace
 };
 
-/// A play call is a run of writes less than gapCycles apart. Each frame is matched to the
+/// A play call is a run of writes at most gapCycles apart. Each frame is matched to the
 /// shortest stretch of writes after the previous frame's that leaves the receiver as the
 /// frame does and changes no register the frame lacks.
 PlayCallFigures CheckPlayCalls(std::span<const TracedWrite> writes, std::span<const ArrivedFrame> frames,

@@ -117,7 +117,7 @@ int64_t Play(const Pattern& p, const std::vector<monitor::TracedWrite>& writes, 
     case Family::Sidplayfp:
         for (size_t i = 0; i < writes.size(); ++i) {
             uint64_t gap = writes[i].cycles;
-            if (i == 0 || gap >= idle) {
+            if (i == 0 || gap > idle) {
                 while (gap > kMaxCallCycles) {
                     engine.PlayerDelay(kMaxCallCycles);
                     gap -= kMaxCallCycles;
@@ -136,7 +136,7 @@ int64_t Play(const Pattern& p, const std::vector<monitor::TracedWrite>& writes, 
         uint64_t lastSoftFlush = 0;
         for (size_t i = 0; i < writes.size();) {
             size_t end = i + 1;
-            while (end < writes.size() && writes[end].cycles < idle) {
+            while (end < writes.size() && writes[end].cycles <= idle) {
                 ++end;
             }
             for (; i < end; ++i) {
