@@ -5,12 +5,20 @@ namespace hardsid {
 
 namespace {
 constexpr int64_t kMicrosecondsPerSecond = 1'000'000;
+
+// Counter counts in a number of microseconds, in two parts so that no product overflows
+// whatever the counter's rate.
+int64_t TicksOf(int64_t frequency, int64_t microseconds, bool roundUp) noexcept {
+    const int64_t whole = frequency / kMicrosecondsPerSecond * microseconds;
+    const int64_t part = frequency % kMicrosecondsPerSecond * microseconds;
+    return whole + (part + (roundUp ? kMicrosecondsPerSecond - 1 : 0)) / kMicrosecondsPerSecond;
+}
 } // namespace
 
 void TFrameClock::SetRate(int64_t perfFrequency, int64_t framePeriod) noexcept {
     frequency_ = perfFrequency;
     period_ = framePeriod;
-    gapTicks_ = perfFrequency * kPlayCallGapCycles / kMicrosecondsPerSecond;
+    gapTicks_ = TicksOf(perfFrequency, kPlayCallGapCycles, false);
 }
 
 void TFrameClock::SetBeat(bool on) noexcept {
@@ -33,7 +41,7 @@ bool TFrameClock::WriteDueOnBeat(int64_t now, uint16_t cycles, bool held) noexce
     if (!started_ || restart_) {
         // A play call starts: a grid frame is due only if it goes on for a whole period. A
         // player that passes the idle time with the call's first write waits it after.
-        deadline_ = now + cycles * frequency_ / kMicrosecondsPerSecond + period_;
+        deadline_ = now + TicksOf(frequency_, cycles, false) + period_;
         started_ = true;
         restart_ = false;
         return false;
@@ -63,9 +71,7 @@ bool TFrameClock::PlayCallEnded(int64_t now) noexcept {
 
 void TFrameClock::FrameSent(int64_t now, size_t bytes) noexcept {
     // Rounded up, so that the cable is never asked for more than it carries.
-    const int64_t busy = (static_cast<int64_t>(bytes) * kCableMicrosecondsPerByte * frequency_ + kMicrosecondsPerSecond - 1) /
-                         kMicrosecondsPerSecond;
-    cableFree_ = now + busy;
+    cableFree_ = now + TicksOf(frequency_, static_cast<int64_t>(bytes) * kCableMicrosecondsPerByte, true);
 }
 
 } // namespace hardsid

@@ -269,8 +269,8 @@ Figures Run(const Pattern& pattern, bool beat) {
 
 void PrintTable(std::ostream& out) {
     char line[240];
-    std::snprintf(line, sizeof line, "%-46s %6s | %-36s | %-36s\n", "pattern", "calls", "grid: split lost fps longest most/20ms",
-                  "beat: split lost fps longest most/20ms");
+    const char* columns = "split lost frames/call fps longest most/20ms";
+    std::snprintf(line, sizeof line, "%-42s %5s | grid: %-44s | beat: %s\n", "pattern (2 s)", "calls", columns, columns);
     out << line;
     for (const Pattern& p : StandardPatterns()) {
         const Figures grid = Run(p, false);
@@ -278,12 +278,13 @@ void PrintTable(std::ostream& out) {
         const std::string name = std::string(FamilyName(p.family)) + ": " + p.name;
         auto cells = [](const Figures& f) {
             char text[80];
-            std::snprintf(text, sizeof text, "%5zu %4zu %5.1f %6.2f ms %3d %zu", f.split, f.lost, f.framesPerSecond,
-                          f.longestIntervalMs, f.mostFramesIn20ms, f.unmatched);
+            std::snprintf(text, sizeof text, "%5zu %4zu %11.2f %5.1f %6.2f ms %3d", f.split, f.lost,
+                          static_cast<double>(f.frames) / static_cast<double>(f.playCalls), f.framesPerSecond,
+                          f.longestIntervalMs, f.mostFramesIn20ms);
             return std::string(text);
         };
-        std::snprintf(line, sizeof line, "%-46s %6zu | %-36s | %-36s\n", name.c_str(), grid.playCalls, cells(grid).c_str(),
-                      cells(beat).c_str());
+        std::snprintf(line, sizeof line, "%-42s %5zu |       %-44s |       %s\n", name.c_str(), grid.playCalls,
+                      cells(grid).c_str(), cells(beat).c_str());
         out << line;
     }
 }
