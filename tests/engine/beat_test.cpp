@@ -236,7 +236,8 @@ TEST(BeatFrames, PlayerPatternsGetOneWholeFramePerPlayCall) {
         EXPECT_EQ(beat.split, 0u);
         EXPECT_EQ(beat.lost, 0u);
         EXPECT_EQ(beat.frames, beat.playCalls);
-        EXPECT_LE(beat.longestIntervalMs, pattern.callCycles / 1000.0 + 0.1);
+        // A frame leaves at its call's end: intervals vary by the bursts' lengths, 3 ms at most.
+        EXPECT_LE(beat.longestIntervalMs, pattern.callCycles / 1000.0 + 3);
     }
 }
 

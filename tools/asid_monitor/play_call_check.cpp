@@ -26,6 +26,8 @@ public:
         }
     }
     int Misfits() const noexcept { return misfits_; }
+    /// A write that leaves its register as it is: it fits before or after a cut alike.
+    bool ChangesNothing(const TracedWrite& write) const noexcept { return run_[write.reg] == write.value; }
     void Take(const TracedWrite& write) {
         const int reg = write.reg;
         misfits_ -= Misfit(reg);
@@ -87,6 +89,11 @@ PlayCallFigures CheckPlayCalls(std::span<const TracedWrite> writes, std::span<co
         if (match.Misfits() != 0) {
             ++figures.unmatched;
             end = bestEnd;
+        } else {
+            // Writes that change nothing go with the stretch before them, as they did in the player.
+            while (end < count && (!Counted(writes[end]) || match.ChangesNothing(writes[end]))) {
+                ++end;
+            }
         }
         bool carries = false;
         for (size_t i = first; i < end; ++i) {

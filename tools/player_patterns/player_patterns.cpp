@@ -9,6 +9,7 @@
 #include "settings_frm/asid_engine.h"
 #include "tools/asid_monitor/play_call_check.h"
 #include "tools/asid_monitor/receiver_registers.h"
+#include "tools/tune/default_tune.h"
 
 namespace hardsid::patterns {
 
@@ -68,6 +69,13 @@ public:
 /// The pattern's writes, each with the cycles since the previous one.
 std::vector<monitor::TracedWrite> Writes(const Pattern& p) {
     std::vector<monitor::TracedWrite> writes;
+    if (p.defaultTune) {
+        const trace::Trace tune = trace::CutTrace(tune::ComposeDefaultTune(), uint64_t{p.seconds} * 1'000'000);
+        for (const trace::TraceRecord& record : tune.records) {
+            writes.push_back({record.cycles, record.reg, record.value});
+        }
+        return writes;
+    }
     if (p.digi) {
         const uint64_t count = uint64_t{p.seconds} * 1'000'000 / p.burstCycles;
         for (uint64_t i = 0; i < count; ++i) {
@@ -139,11 +147,12 @@ int64_t Play(const Pattern& p, const std::vector<monitor::TracedWrite>& writes, 
             while (end < writes.size() && writes[end].cycles <= idle) {
                 ++end;
             }
+            const uint64_t count = end - i;
             for (; i < end; ++i) {
                 engine.WriteAndWait(writes[i].reg, writes[i].value, kGoatTrackerWriteCycles);
             }
             lastWrite = platform.now;
-            const uint64_t rest = p.callCycles - uint64_t{kGoatTrackerWriteCycles} * static_cast<uint64_t>(p.writesPerCall);
+            const uint64_t rest = p.callCycles - uint64_t{kGoatTrackerWriteCycles} * count;
             DelayInPieces(engine, rest);
             passed += p.callCycles;
             if (passed - lastSoftFlush >= kGoatTrackerSoftFlushCycles) {
@@ -215,6 +224,10 @@ const std::vector<Pattern>& StandardPatterns() {
         {"PAL 4x, 0.3 ms burst", Family::Vice, 4'914, 3, 300, 150},
         {"PAL, 1 ms burst", Family::Replay, 19'656, 12, 1000, 200},
         {"digi, a write every 125 cycles", Family::Replay, 0, 1, 125, 0, 2, true},
+        {"the default tune", Family::Sidplayfp, 20'000, 0, 0, 0, 5, false, true},
+        {"the default tune", Family::GoatTracker, 20'000, 0, 0, 0, 5, false, true},
+        {"the default tune", Family::Vice, 20'000, 0, 0, 0, 5, false, true},
+        {"the default tune", Family::Replay, 20'000, 0, 0, 0, 5, false, true},
     };
     return patterns;
 }

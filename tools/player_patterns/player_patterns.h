@@ -25,6 +25,7 @@ struct Pattern {
     uint32_t longestGap;     ///< one gap inside the burst this long, the others even
     uint32_t seconds = 2;
     bool digi = false;       ///< one stream without gaps: a write every burstCycles
+    bool defaultTune = false; ///< the default tune's first `seconds` instead
 };
 
 struct Figures {
