@@ -45,6 +45,20 @@ void UpdateRegisterNoFrameDue(benchmark::State& state) {
 }
 BENCHMARK(UpdateRegisterNoFrameDue);
 
+// The same with frames on the player's beat: a write that passes no cycles also compares the
+// counter with the last write's reading, the dearest check of a write that ends no play call.
+void UpdateRegisterNoFrameDueOnTheBeat(benchmark::State& state) {
+    Engine e(1'000'000'000'000'000'000);
+    e.engine.SetBeatFrames(true);
+    e.engine.updateRegister(0, 0);
+    uint8_t value = 0;
+    for (auto _ : state) {
+        e.engine.updateRegister(static_cast<uint8_t>(value % 25), value);
+        ++value;
+    }
+}
+BENCHMARK(UpdateRegisterNoFrameDueOnTheBeat);
+
 // A counter frequency of 0 makes every write due: store, encode and send into a null sink.
 void UpdateRegisterSendsFrame(benchmark::State& state) {
     Engine e(0);

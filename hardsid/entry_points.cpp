@@ -70,11 +70,11 @@ void WINAPI SetDebug(BYTE flag) {
 }
 
 void WINAPI HardSID_Delay(BYTE, WORD cycles) {
-    WithEngine([=](hardsid::TAsidEngine& engine) { engine.cycledelay(cycles); });
+    WithEngine([=](hardsid::TAsidEngine& engine) { engine.PlayerDelay(cycles); });
 }
 
 void WINAPI HardSID_SoftFlush(BYTE) {
-    WithEngine([](hardsid::TAsidEngine& engine) { engine.FlushBuffer(1); });
+    WithEngine([](hardsid::TAsidEngine& engine) { engine.SoftFlush(); });
 }
 
 void WINAPI HardSID_Flush(BYTE) {
@@ -106,7 +106,7 @@ void WINAPI HardSID_Sync(BYTE) { LogUnhandled(hardsid::kUnhandledSync); }
 // most of its idle time travels this way: device 0 waits them on the write's schedule.
 BYTE WINAPI HardSID_Read(BYTE device, WORD cycles, BYTE reg) {
     if (device == 0 && hardsid::HardSID2Profile()) {
-        WithEngine([=](hardsid::TAsidEngine& engine) { engine.cycledelay(cycles); });
+        WithEngine([=](hardsid::TAsidEngine& engine) { engine.PlayerDelay(cycles); });
     }
     return ReadFromHardSID(device, reg);
 }

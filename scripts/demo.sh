@@ -29,9 +29,10 @@ windows="$top/build/mingw-x86_64"
 cp "$windows/hardsid/hardsid.dll" "$windows/tools/replay_host/replay_host.exe" \
    "$windows/tests/winmm_double/winmm.dll" "$demo/"
 
-# The library reopens device 0 at load and times aggressively, as a user would set it.
+# The library reopens device 0 at load and times aggressively, as a user would set it, and
+# sends a frame after each play call (DEMO_BEAT_FRAMES=0: on the 20 ms grid alone).
 settings='HKLM\Software\Velmoran\hardsid.dll'
-for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait 1"; do
+for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait 1" "beatFrames ${DEMO_BEAT_FRAMES:-1}"; do
   set -- $value
   /usr/lib/wine/wine64 reg add "$settings" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1
 done

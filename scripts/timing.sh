@@ -3,9 +3,12 @@
 # Timing figures of hardsid.dll under Wine, printed, never judged by the exit status:
 #   1. timing_bench.exe: the cycle delay's error, the cost of a write, load and unload;
 #   2. 20-second replays of the default tune through the library into the scripted winmm,
-#      with aggressive and then relaxed timing, each checked by the ASID monitor: tempo,
-#      frames per second, frame interval, the processor time of the player's thread per second
-#      of music, and a histogram PNG.
+#      with aggressive and then relaxed timing (frames after each play call), then aggressive
+#      on the 20 ms grid alone, each checked by the ASID monitor: tempo, frames per second,
+#      frame interval, play calls split or lost, the processor time of the player's thread per
+#      second of music, and a histogram PNG;
+#   3. the players' patterns on a simulated counter: play calls split and lost, frames per
+#      second, longest interval and most frames within 20 ms, grid and beat side by side.
 # Outputs go under build/timing/. Runs as root from a fresh clone, without standard input.
 # Usage: scripts/timing.sh [--aggressive-only]
 set -euo pipefail
@@ -16,7 +19,7 @@ export WINEPREFIX=${TIMING_WINEPREFIX:-$PWD/build/timing/wineprefix}
 source scripts/lib.sh
 cd "$top"
 
-modes=(aggressive relaxed)
+modes=(aggressive relaxed grid)
 if [ "${1:-}" = --aggressive-only ]; then
   modes=(aggressive)
 fi
@@ -26,7 +29,7 @@ monitor=$top/build/tools/tools/asid_monitor/asid_monitor
 started=$SECONDS
 
 bash scripts/install-deps.sh test </dev/null
-build_preset tools asid_monitor
+build_preset tools asid_monitor beat_table
 build_preset mingw-x86_64
 build_preset mingw-i686
 ensure_display
@@ -60,18 +63,20 @@ store_setting() {
 
 # One 20-second replay of the default tune with the library reopening device 0 at load.
 replay() {
-  local mode=$1 aggressive=$2 dir=$out/replay-$1
+  local mode=$1 aggressive=$2 beat=$3 dir=$out/replay-$1
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$win64/tools/replay_host/replay_host.exe" "$win64/hardsid/hardsid.dll" "$win64/tests/winmm_double/winmm.dll" "$dir/"
   store_setting midi_Out 0
   store_setting reopen_midi 1
   store_setting aggressiveWait "$aggressive"
-  echo "== replay, $mode timing (aggressiveWait $aggressive)"
+  store_setting beatFrames "$beat"
+  echo "== replay, $mode timing (aggressiveWait $aggressive, beatFrames $beat)"
   (cd "$dir" && WINMM_DOUBLE_CONFIG="device Timing capture; record record.txt" \
     "$top/scripts/wine-run" replay_host.exe --quiet --seconds 20) | tee "$dir/replay.txt"
   echo "== ASID monitor, $mode timing"
-  "$monitor" --record --plot "$dir/intervals.png" "$dir/record.txt" | tee "$dir/monitor.txt" || echo "asid_monitor ended with status $?"
+  "$monitor" --record --plot "$dir/intervals.png" --trace default --seconds 20 "$dir/record.txt" | tee "$dir/monitor.txt" ||
+    echo "asid_monitor ended with status $?"
 }
 
 # Goals as figures beside the measurement; nothing here decides the exit status.
@@ -98,7 +103,8 @@ summarise() {
       p99 = f[6]
       printf "frame interval (ms): median %s, p99 %s, max %s  goal p99 within 1 ms of 20 ms: %s\n",
         f[4], p99, f[8], (p99 >= 19 && p99 <= 21) ? "met" : "missed"
-    }' "$dir/monitor.txt"
+    }
+    /^play calls:/ { print }' "$dir/monitor.txt"
   # The player's flushes before and after the replay add two frames off the 20 ms grid, and
   # the first timed frame goes out with the first write, before the player's pace settles.
   awk '
@@ -113,12 +119,19 @@ summarise() {
 }
 
 for mode in "${modes[@]}"; do
-  if [ "$mode" = aggressive ]; then replay aggressive 1; else replay relaxed 0; fi
+  case $mode in
+    aggressive) replay aggressive 1 1 ;;
+    relaxed) replay relaxed 0 1 ;;
+    grid) replay grid 1 0 ;;
+  esac
 done
+echo "== play calls on a simulated counter: the 20 ms grid and the player's beat"
+"$top/build/tools/tools/player_patterns/beat_table" | tee "$out/beat_table.txt"
 {
   for mode in "${modes[@]}"; do
     summarise "$mode"
   done
+  cat "$out/beat_table.txt"
   echo "bench figures: $out/timing_bench-x86_64.txt"
   echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "total time: $((SECONDS - started)) s"

@@ -25,6 +25,7 @@ void TAsidEngine::ReadPerfFrequency() {
     std::lock_guard guard(lock_);
     perfFrequency_ = frequency;
     framePeriod_ = FramePeriodOf(frequency);
+    clock_.SetRate(perfFrequency_, framePeriod_);
 }
 
 void TAsidEngine::ResetStatistics() {
@@ -33,65 +34,50 @@ void TAsidEngine::ResetStatistics() {
     statsStart_ = platform_.PerformanceCounter();
 }
 
-int64_t TAsidEngine::updateRegister(uint8_t reg, uint8_t value) {
+int64_t TAsidEngine::updateRegister(uint8_t reg, uint8_t value) { return RecordWrite(reg, value, 0); }
+
+int64_t TAsidEngine::RecordWrite(uint8_t reg, uint8_t value, uint16_t cycles) {
     if (reg >= kSlotCount) {
         return kNoReading;
     }
     int64_t now = 0;
-    bool sent = false;
     {
         std::lock_guard guard(lock_);
-        // The chip ignores writes to its read-only registers; their slots are the control
-        // registers' second slots, which a receiver would apply as a waveform and gate change.
-        if (reg < kFirstReadOnlyRegister) {
-            slots_.Store(reg, value);
-        }
-        // Read after the store, so that a frame sent now carries this write.
-        now = platform_.PerformanceCounter();
-        sent = ClockLocked(now);
+        now = clock_.Beat() ? RecordOnBeatLocked(reg, value, cycles) : RecordOnGridLocked(reg, value);
     }
-    if (sent) {
-        LogDueStatistics();
+    LogDueStatistics();
+    return now;
+}
+
+int64_t TAsidEngine::RecordOnGridLocked(uint8_t reg, uint8_t value) {
+    slots_.Store(reg, value);
+    // Read after the store, so that a frame sent now carries this write.
+    const int64_t now = platform_.PerformanceCounter();
+    if (clock_.WriteDue(now, DebugFlag.load(std::memory_order_relaxed) != 0)) {
+        FlushLocked(1);
     }
     return now;
 }
 
-bool TAsidEngine::ClockLocked(int64_t now) {
-    if (!deadlineStarted_) {
-        nextFrameDeadline_ = now;
-        deadlineStarted_ = true;
-    }
-    if (now < nextFrameDeadline_ || DebugFlag.load(std::memory_order_relaxed) != 0) {
-        return false;
-    }
-    // The deadlines form a fixed grid from the first write: the clock never drifts with the
-    // moments at which writes arrive, and catches up one frame per write after a short lag.
-    // After a longer pause it skips to the last grid point at or before now instead, so that
-    // no more than kMostCatchUpFrames frames go out back to back.
-    if (framePeriod_ > 0 && now - nextFrameDeadline_ >= kMostCatchUpFrames * framePeriod_) {
-        nextFrameDeadline_ += (now - nextFrameDeadline_) / framePeriod_ * framePeriod_;
-    }
-    nextFrameDeadline_ += framePeriod_;
-    FlushLocked(1);
-    return true;
-}
-
 void TAsidEngine::WriteAndWait(uint8_t reg, uint8_t value, uint16_t cycles) {
-    const int64_t reading = updateRegister(reg, value);
+    const int64_t reading = RecordWrite(reg, value, cycles);
     DelayFrom(reading != kNoReading ? reading : platform_.PerformanceCounter(), cycles);
 }
 
 void TAsidEngine::FlushBuffer(int32_t force) {
     {
         std::lock_guard guard(lock_);
-        FlushLocked(force);
+        const size_t length = FlushLocked(force);
+        if (clock_.Beat() && length != 0) {
+            clock_.FrameSent(platform_.PerformanceCounter(), length); // it fills the cable all the same
+        }
     }
     LogDueStatistics();
 }
 
-void TAsidEngine::FlushLocked(int32_t force) {
+size_t TAsidEngine::FlushLocked(int32_t force) {
     if (force == 0 && !slots_.AnyPending()) {
-        return;
+        return 0;
     }
     const bool streaming = StreamingEnabled.load(std::memory_order_relaxed) && !sinkPaused_;
     if (streaming && stopped_) {
@@ -104,6 +90,7 @@ void TAsidEngine::FlushLocked(int32_t force) {
     }
     // A frame that was not sent is not sent again: its changes count as done.
     slots_.EndFrame();
+    return length;
 }
 
 void TAsidEngine::CountAndSend(const uint8_t* frame, size_t length) {

@@ -10,21 +10,18 @@
 #include <string>
 #include <string_view>
 
+#include "blocking_lock.h"
 #include "diagnostic_log.h"
 #include "engine_platform.h"
+#include "frame_clock.h"
 #include "register_slots.h"
-#include "blocking_lock.h"
 
 namespace hardsid {
 
 inline constexpr const char* kDefaultDisplayText = "Tibbo says you rock! And have a huge LCD!";
 inline constexpr int32_t kFramesPerStatisticsLine = 100;
-/// Frames that a write may send back to back when the clock catches up after a pause.
-inline constexpr int64_t kMostCatchUpFrames = 8;
 /// How long a stop message may take to leave before the caller goes on.
 inline constexpr uint32_t kStopMessageWaitMs = 100;
-/// SID registers 25 to 28 (POTX, POTY, OSC3, ENV3) are read-only on the chip.
-inline constexpr uint8_t kFirstReadOnlyRegister = 25;
 
 class TAsidEngine {
 public:
@@ -71,6 +68,15 @@ public:
     /// Holds the calling thread for the given number of SID cycles (microseconds), counted
     /// from the end of the previous wait when the player calls again within a frame.
     void cycledelay(uint16_t cycles);
+    /// The player's HardSID_Delay (or HardSID_Read) cycles: on the beat, a long stretch ends
+    /// a play call, whose frame goes out before the wait; then cycledelay.
+    void PlayerDelay(uint16_t cycles);
+    /// The player's soft flush. On the beat it ends a play call only after a pause since the
+    /// last write; within a play call it sends nothing, as the call's end will.
+    void SoftFlush();
+    /// Frames after each play call (on) or on the 20 ms grid alone (off, the default).
+    void SetBeatFrames(bool on);
+    bool BeatFrames() const;
     /// Appends one entry to hardsid.log.
     void WriteLogLine(std::string_view message) noexcept { log_.WriteLogLine(message); }
 
@@ -98,15 +104,20 @@ public:
 
 private:
     friend class EngineProbe; // the unit tests' view of the state below
+    int64_t RecordWrite(uint8_t reg, uint8_t value, uint16_t cycles);
+    int64_t RecordOnBeatLocked(uint8_t reg, uint8_t value, uint16_t cycles);
+    /// On the 20 ms grid: stores the write, then sends a frame when one is due.
+    int64_t RecordOnGridLocked(uint8_t reg, uint8_t value);
+    void EndPlayCallLocked(int64_t now);
+    void SendTimedLocked(int64_t now);
     /// cycledelay from a counter reading already taken.
     void DelayFrom(int64_t reading, uint16_t cycles);
     void WaitFrom(int64_t reading, uint16_t cycles, bool aggressive);
-    void FlushLocked(int32_t force);
+    /// Gives the length of the frame built, 0 when none was.
+    size_t FlushLocked(int32_t force);
     void GreetLocked();
     /// Before the first frame after a stop: the start and display-text messages, every slot.
     void ResumeLocked();
-    /// The frame clock, after a write at now: sends a frame when one is due; true when it did.
-    bool ClockLocked(int64_t now);
     void CountAndSend(const uint8_t* frame, size_t length);
     /// Takes the figures of the statistics window that ends with this frame.
     void CloseStatisticsWindow() noexcept;
@@ -125,8 +136,7 @@ private:
     int64_t perfFrequency_ = 0;
     int64_t framePeriod_ = 0;
     TRegisterSlots slots_;
-    int64_t nextFrameDeadline_ = 0;
-    bool deadlineStarted_ = false;
+    TFrameClock clock_;
     bool sinkPaused_ = false; // while the device behind the sink changes
     // Counter value at which the player's last wait was due to end (rounded to a tick).
     static constexpr int64_t kNoSchedule = INT64_MIN;

@@ -4,6 +4,9 @@
 namespace hardsid {
 
 void TRegisterSlots::Store(uint8_t reg, uint8_t value) noexcept {
+    if (reg >= kFirstReadOnlyRegister) {
+        return;
+    }
     const int slot = SlotOfRegister[reg];
     if (slot >= kFirstControlSlot && slot < kFirstControlSlot + kVoiceCount) {
         StoreControl(slot, value);

@@ -16,6 +16,9 @@ inline constexpr int kFirstControlSlot = 22; // slots 22..24: control registers 
 inline constexpr int kSecondSlotOffset = 3;  // their second slots are 25..27
 inline constexpr int kVoiceCount = 3;
 
+/// SID registers 25 to 28 (POTX, POTY, OSC3, ENV3) are read-only on the chip.
+inline constexpr uint8_t kFirstReadOnlyRegister = 25;
+
 /// SID register 0..27 -> slot.
 inline constexpr std::array<uint8_t, kSlotCount> SlotOfRegister = {
     0, 1, 2, 3, 22, 4, 5, 6, 7, 8, 9, 23, 10, 11, 12, 13, 14, 15, 24, 16, 17, 18, 19, 20, 21, 25, 26, 27};
@@ -24,7 +27,9 @@ using SlotWords = std::array<uint16_t, kSlotCount>;
 
 class TRegisterSlots {
 public:
-    /// Records a write to SID register 0..27 (the caller filters higher numbers).
+    /// Records a write to SID register 0..27 (the caller filters higher numbers). A write to
+    /// a read-only register changes nothing: slots 25 to 27 are the control registers'
+    /// second slots, which a receiver would apply as a waveform and gate change.
     void Store(uint8_t reg, uint8_t value) noexcept;
     /// Every slot value 0 and pending: the device was just told that a stream starts.
     void MarkAllForGreeting() noexcept;

@@ -20,7 +20,7 @@ constexpr int kTitleFontHeight = 16;
 constexpr const char* kPageTitles[] = {"Options", "About"};
 constexpr int kPageDialogs[] = {IDD_PAGE_OPTIONS, IDD_PAGE_ABOUT};
 
-int CheckIndex(int id) { return id == IDC_REOPEN ? 0 : id == IDC_AGGRESSIVE ? 1 : 2; }
+int CheckIndex(int id) { return id == IDC_REOPEN ? 0 : id == IDC_AGGRESSIVE ? 1 : id == IDC_HARDSID2 ? 2 : 3; }
 
 // The thread's other windows that a modal showing disables, and enables again after.
 struct DisabledWindows {
@@ -130,11 +130,13 @@ INT_PTR TfrmSettings::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lP
         const int code = HIWORD(wParam);
         if (id == IDC_MIDIOUT && code == CBN_SELCHANGE) {
             RunUserHandler(&TfrmSettings::cbMidiOutChange);
-        } else if ((id == IDC_REOPEN || id == IDC_AGGRESSIVE || id == IDC_HARDSID2) && code == BN_CLICKED) {
+        } else if ((id == IDC_REOPEN || id == IDC_AGGRESSIVE || id == IDC_HARDSID2 || id == IDC_BEATFRAMES) &&
+                   code == BN_CLICKED) {
             checked_[CheckIndex(id)] = ::SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
             RunUserHandler(id == IDC_REOPEN       ? &TfrmSettings::cbReopenClick
                            : id == IDC_AGGRESSIVE ? &TfrmSettings::SetAggressive
-                                                  : &TfrmSettings::cbHardSID2Click);
+                           : id == IDC_HARDSID2   ? &TfrmSettings::cbHardSID2Click
+                                                  : &TfrmSettings::cbBeatFramesClick);
         } else if (id == IDCANCEL) {
             FormCloseQuery(); // Escape, or the close command
         } else {

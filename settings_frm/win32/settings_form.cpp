@@ -93,6 +93,13 @@ void TfrmSettings::FormCreate() {
         hardSID2Profile_ = ReadStartupSetting(win32::kSettingHardSID2) == 1;
         SetChecked(IDC_HARDSID2, hardSID2Profile_, &TfrmSettings::cbHardSID2Click);
     });
+    // Frames follow the play calls unless the user chose the fixed grid: every receiver
+    // known plays a frame on arrival, so whole play calls on time are what it should get.
+    RunStartupStep([&] {
+        const bool beat = ReadStartupSetting(win32::kSettingBeatFrames) != 0;
+        SetBeatFrames(beat); // the box's handler runs only when the box changes
+        SetChecked(IDC_BEATFRAMES, beat, &TfrmSettings::cbBeatFramesClick);
+    });
     StopStreaming();
     RunStartupStep([&] {
         if (MidiOut == nullptr) {

@@ -65,6 +65,7 @@ public:
     void cbReopenClick();
     void SetAggressive();
     void cbHardSID2Click();
+    void cbBeatFramesClick();
     void trayClick();
     bool FormCloseQuery();
     void FormKeyDown(WORD key);
@@ -102,7 +103,7 @@ private:
     win32::UniqueFont titleFont_;  // outlives the windows that use it
     win32::UniqueWindow dialog_;
     win32::UniqueWindow pages_[2]; // children of the dialog, destroyed before it
-    bool checked_[3] = {}; // reopen, aggressive, HardSID 2: kept here too, so they work without a dialog
+    bool checked_[4] = {}; // reopen, aggressive, HardSID 2, beat: kept here too, so they work without a dialog
     bool hardSID2Profile_ = false;
     bool shownBefore_ = false;
     bool logStarted_ = false;

@@ -65,4 +65,10 @@ void TfrmSettings::cbHardSID2Click() {
     SaveSetting(win32::kSettingHardSID2, IsChecked(IDC_HARDSID2) ? 1 : 0);
 }
 
+void TfrmSettings::cbBeatFramesClick() {
+    const bool beat = IsChecked(IDC_BEATFRAMES);
+    SetBeatFrames(beat);
+    SaveSetting(win32::kSettingBeatFrames, beat ? 1 : 0);
+}
+
 } // namespace hardsid

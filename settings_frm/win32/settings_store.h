@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The settings (midi_Out, reopen_midi, aggressiveWait, hardsid_V2) as REG_DWORD values under
+// The settings (midi_Out, reopen_midi, aggressiveWait, hardsid_V2, beatFrames) as REG_DWORD values under
 // HKEY_LOCAL_MACHINE\Software\Velmoran\hardsid.dll\, opened afresh for every access.
 #pragma once
 
@@ -16,6 +16,7 @@ inline constexpr const char* kSettingMidiOut = "midi_Out";
 inline constexpr const char* kSettingReopenMidi = "reopen_midi";
 inline constexpr const char* kSettingAggressiveWait = "aggressiveWait";
 inline constexpr const char* kSettingHardSID2 = "hardsid_V2";
+inline constexpr const char* kSettingBeatFrames = "beatFrames";
 inline constexpr int32_t kSettingMissing = -1;
 
 /// A refused write, or a stored value that is not a 4-byte REG_DWORD; the text names it.

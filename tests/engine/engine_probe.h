@@ -24,8 +24,8 @@ public:
     int32_t FrameCount() const { return Read([this] { return engine_.frameCount_; }); }
     uint32_t ByteTotal() const { return Read([this] { return engine_.byteTotal_; }); }
     int64_t StatsStart() const { return Read([this] { return engine_.statsStart_; }); }
-    bool DeadlineStarted() const { return Read([this] { return engine_.deadlineStarted_; }); }
-    int64_t NextFrameDeadline() const { return Read([this] { return engine_.nextFrameDeadline_; }); }
+    bool DeadlineStarted() const { return Read([this] { return engine_.clock_.Started(); }); }
+    int64_t NextFrameDeadline() const { return Read([this] { return engine_.clock_.Deadline(); }); }
     std::string DisplayText() const { return Read([this] { return engine_.displayText_; }); }
 
 private:

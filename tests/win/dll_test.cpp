@@ -108,11 +108,13 @@ protected:
         LibraryFolderTest::TearDown();
     }
 
-    /// Three devices, device 1 stored and reopened at load; more settings of the double as given.
+    /// Three devices, device 1 stored and reopened at load, frames on the 20 ms grid; more
+    /// settings of the double as given.
     void StreamToDevice(const std::string& moreSettings = "") {
         Configure("record " + recordPath_ + "; device Alpha; device Beta; device Gamma; " + moreSettings);
         StoreSetting("midi_Out", 1);
         StoreSetting("reopen_midi", 1);
+        StoreSetting("beatFrames", 0);
     }
 
     void Load() {

@@ -279,6 +279,7 @@ TEST_F(FormTest, RefusedWriteBacksAreSkippedAtStartUp) {
         "log start",
         "(!) Skipped at start-up: Could not save the setting aggressiveWait in the registry",
         "(!) Skipped at start-up: Could not save the setting reopen_midi in the registry",
+        "(!) Skipped at start-up: Could not save the setting beatFrames in the registry",
         "(!) Skipped at start-up: Could not save the setting midi_Out in the registry",
         "log end"};
     EXPECT_EQ(entries, expected);
@@ -393,6 +394,66 @@ TEST_F(FormTest, HardSID2BoxAndItsNoteFitTheOptionsPage) {
     EXPECT_LE(note.right, pageArea.right);
     ::GetWindowTextA(form_->Control(IDC_LABEL2), text, sizeof text);
     EXPECT_NE(std::string(text).find("next time"), std::string::npos);
+}
+
+// Frames follow the play calls unless the stored value is 0: absent, 1 or anything else is on
+// (and an absent value is stored as 1, as the box's handler runs when the box changes).
+TEST_F(FormTest, StoredBeatValueSetsTheBoxAndTheEngineAtLoad) {
+    const struct {
+        const char* rule;
+        std::optional<int32_t> stored;
+        bool beat;
+        int32_t after;
+    } cases[] = {
+        {"absent is on", std::nullopt, true, 1}, {"0 is off", 0, false, 0}, {"1 is on", 1, true, 1},
+        {"2 is on", 2, true, 1},                 {"-2 is on", -2, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kTestRoot);
+        if (c.stored) {
+            Store(win32::kSettingBeatFrames, *c.stored);
+        }
+        Create();
+        EXPECT_EQ(form_->BeatFrames(), c.beat);
+        EXPECT_EQ(Send(IDC_BEATFRAMES, BM_GETCHECK), c.beat ? BST_CHECKED : BST_UNCHECKED);
+        EXPECT_EQ(Stored(win32::kSettingBeatFrames), std::optional<int32_t>(c.after));
+        form_.reset();
+    }
+}
+
+// A click changes how frames are timed at once, and is stored.
+TEST_F(FormTest, BeatCheckBoxAppliesAtOnceAndIsStored) {
+    Create();
+    EXPECT_TRUE(form_->BeatFrames());
+    Send(IDC_BEATFRAMES, BM_CLICK);
+    EXPECT_FALSE(form_->BeatFrames());
+    EXPECT_EQ(Stored(win32::kSettingBeatFrames), 0);
+    Send(IDC_BEATFRAMES, BM_CLICK);
+    EXPECT_TRUE(form_->BeatFrames());
+    EXPECT_EQ(Stored(win32::kSettingBeatFrames), 1);
+}
+
+// The box sits below the HardSID 2 note, inside the page, with its exact text.
+TEST_F(FormTest, BeatBoxFitsTheOptionsPage) {
+    Create();
+    char text[128] = {};
+    ::GetWindowTextA(form_->Control(IDC_BEATFRAMES), text, sizeof text);
+    EXPECT_STREQ(text, "Send a frame after each play call (follows the tune's speed)");
+    const HWND page = ::GetParent(form_->Control(IDC_BEATFRAMES));
+    RECT pageArea{};
+    ::GetClientRect(page, &pageArea);
+    auto placeOf = [&](int id) {
+        RECT r{};
+        ::GetWindowRect(form_->Control(id), &r);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    const RECT note = placeOf(IDC_LABEL2);
+    const RECT box = placeOf(IDC_BEATFRAMES);
+    EXPECT_GE(box.top, note.bottom);
+    EXPECT_LE(box.bottom, pageArea.bottom);
+    EXPECT_LE(box.right, pageArea.right);
 }
 
 // The old device hears the stop message and is closed before the new one opens, and the new

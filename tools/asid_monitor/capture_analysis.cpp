@@ -56,9 +56,11 @@ CaptureAnalysis AnalyseCapture(const Capture& capture) {
     analysis.malformed = capture.problems;
     ReceiverRegisters receiver;
     std::optional<double> previousFrame;
+    bool started = false;
     for (const ReceivedMessage& message : capture.messages) {
         const AsidVerdict verdict = CheckAsidMessage(message.bytes);
         Count(verdict.type, analysis);
+        started = started || verdict.type == AsidType::Start;
         if (verdict.type == AsidType::Malformed) {
             analysis.malformed.push_back(
                 {Location{message.where.line, message.where.offset + verdict.at}, verdict.problem});
@@ -67,7 +69,8 @@ CaptureAnalysis AnalyseCapture(const Capture& capture) {
         if (verdict.type != AsidType::RegisterFrame) {
             continue;
         }
-        FrameActivity frame{message.seconds, analysis.activity.size(), receiver.Apply(message.bytes)};
+        FrameActivity frame{message.seconds, analysis.activity.size(), receiver.Apply(message.bytes), started};
+        started = false;
         analysis.registerWrites += frame.writes.size();
         analysis.secondControlWrites +=
             static_cast<size_t>(std::count_if(frame.writes.begin(), frame.writes.end(),

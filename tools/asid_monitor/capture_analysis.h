@@ -23,6 +23,7 @@ struct FrameActivity {
     std::optional<double> seconds; ///< when the frame arrived, if the capture says
     size_t index = 0;              ///< frame number from 0
     std::vector<RegisterWrite> writes;
+    bool afterStart = false; ///< a start message came since the previous frame
 };
 
 struct CaptureAnalysis {

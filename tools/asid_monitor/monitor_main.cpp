@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Checks and summarises the ASID messages a MIDI device received.
+#include <cstdlib>
 #include <future>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "activity_plot.h"
 #include "capture_analysis.h"
 #include "capture_reader.h"
 #include "monitor_report.h"
+#include "play_call_check.h"
 #include "render_report.h"
 #include "render_schedules.h"
 #include "sid_render.h"
@@ -29,15 +32,18 @@ constexpr int kExitRenderFailed = 5;
 
 constexpr const char* kUsage =
     "usage: asid_monitor [--raw | --record] [--plot FILE.png] [--wav FILE.wav]\n"
-    "                    [--trace TRACE | --default-tune] [--reference-wav FILE.wav]\n"
+    "                    [--trace TRACE | --default-tune] [--seconds S] [--reference-wav FILE.wav]\n"
     "                    [--spectrogram FILE.png] [--chip 6581|8580] CAPTURE\n"
     "Checks every System Exclusive message in CAPTURE (a raw .syx file, or the record of the\n"
     "scripted winmm; told apart by the first byte unless --raw or --record says), rebuilds the\n"
     "receiver's SID registers and prints a summary.\n"
     "  --plot FILE.png         also draw the frame interval histogram and the register activity\n"
     "  --wav FILE.wav          render what a receiver that plays each frame on arrival sounds like\n"
-    "  --trace TRACE           the register trace the player wrote (text or binary) ...\n"
-    "  --default-tune          ... or the default tune\n"
+    "  --trace TRACE           the register trace the player played (text or binary; \"default\":\n"
+    "                          the default tune): counts the play calls that arrived split\n"
+    "                          across frames or lost\n"
+    "  --default-tune          the same as --trace default\n"
+    "  --seconds S             only the trace's first S seconds count for the play calls\n"
     "  --reference-wav FILE.wav  render that trace at its own cycles\n"
     "  --spectrogram FILE.png  draw both renderings' spectrograms (needs both WAVs)\n"
     "  --chip 6581|8580        the emulated chip (reSIDfp), 6581 unless told\n"
@@ -122,6 +128,8 @@ int main(int argc, char** argv) {
     std::string plotPath;
     std::string capturePath;
     RenderOptions render;
+    std::string tracePath;
+    double traceSeconds = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--raw") {
@@ -137,9 +145,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--spectrogram" && i + 1 < argc) {
             render.spectrogram = argv[++i];
         } else if (arg == "--trace" && i + 1 < argc) {
-            render.trace = argv[++i];
+            tracePath = argv[++i];
+            render.trace = tracePath;
+            render.defaultTune = tracePath == "default";
         } else if (arg == "--default-tune") {
+            tracePath = "default";
             render.defaultTune = true;
+        } else if (arg == "--seconds" && i + 1 < argc) {
+            traceSeconds = std::strtod(argv[++i], nullptr);
         } else if (arg == "--chip" && i + 1 < argc && (std::string_view(argv[i + 1]) == "6581" || std::string_view(argv[i + 1]) == "8580")) {
             render.chip = std::string_view(argv[++i]) == "8580" ? ChipModel::Mos8580 : ChipModel::Mos6581;
         } else if (arg == "--help" || arg == "-h") {
@@ -176,6 +189,32 @@ int main(int argc, char** argv) {
     }
     const CaptureAnalysis analysis = AnalyseCapture(capture);
     PrintReport(std::cout, capturePath, capture, analysis);
+    if (!tracePath.empty()) {
+        try {
+            hardsid::trace::Trace trace =
+                tracePath == "default" ? hardsid::tune::ComposeDefaultTune() : hardsid::trace::LoadTraceFile(tracePath);
+            if (traceSeconds > 0) {
+                trace = hardsid::trace::CutTrace(trace, static_cast<uint64_t>(traceSeconds * 1e6));
+            }
+            std::vector<TracedWrite> writes;
+            for (const hardsid::trace::TraceRecord& record : trace.records) {
+                writes.push_back({record.cycles, record.reg, record.value});
+            }
+            std::vector<ArrivedFrame> frames;
+            for (const FrameActivity& frame : analysis.activity) {
+                frames.push_back({frame.writes, frame.afterStart});
+            }
+            const PlayCallFigures calls = CheckPlayCalls(writes, frames);
+            std::cout << "play calls: " << calls.playCalls << ", split across frames: " << calls.split
+                      << ", lost: " << calls.lost << '\n';
+            if (calls.unmatched != 0) {
+                std::cout << "frames that match no stretch of the trace: " << calls.unmatched << '\n';
+            }
+        } catch (const std::exception& e) {
+            std::cerr << "asid_monitor: " << tracePath << ": " << e.what() << '\n';
+            return kExitUnreadable;
+        }
+    }
 
     if (!plotPath.empty()) {
         try {
