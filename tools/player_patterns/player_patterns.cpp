@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 #include <string>
 
 #include "settings_frm/asid_engine.h"
+#include "settings_frm/std_wake_slot.h"
 #include "tools/asid_monitor/play_call_check.h"
 #include "tools/asid_monitor/receiver_registers.h"
 #include "tools/tune/default_tune.h"
@@ -37,6 +39,7 @@ public:
     void Sleep(uint32_t milliseconds) override { now += milliseconds == 0 ? kTicksPerYield : milliseconds * (kFrequency / 1000); }
     uintptr_t ThreadWord() override { return word_; }
     void SetThreadWord(uintptr_t word) override { word_ = word; }
+    std::unique_ptr<IWakeSlot> MakeWakeSlot() override { return std::make_unique<TStdWakeSlot>(); }
 
 private:
     uintptr_t word_ = 0;
