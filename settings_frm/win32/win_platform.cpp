@@ -3,7 +3,8 @@
 
 namespace hardsid::win32 {
 
-TWinPlatform::TWinPlatform() noexcept : tlsIndex_(::TlsAlloc()) {}
+TWinPlatform::TWinPlatform(TWaitTimer::Kind timer) noexcept
+    : tlsIndex_(::TlsAlloc()), waitTimer_(PerformanceFrequency(), timer) {}
 
 TWinPlatform::~TWinPlatform() {
     if (tlsIndex_ != TLS_OUT_OF_INDEXES) {
