@@ -3,6 +3,7 @@
 // cost of a register write, and the time to load and unload. Prints figures; passes or
 // fails nothing. Run it from a scratch folder: the library writes hardsid.log there.
 // Under Wine: WINEDLLOVERRIDES=winmm=n,b, so that the scripted winmm beside it is used.
+// Usage: timing_bench.exe [--delays-only]   (only the cycle delay's table)
 #include <windows.h>
 
 #include <cstdio>
@@ -43,7 +44,8 @@ void PrintMachine() {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool delaysOnly = argc > 1 && std::string(argv[1]) == "--delays-only";
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const int64_t start = Counter();
     try {
@@ -53,8 +55,10 @@ int main() {
         SettingsOverride settings;
         BenchContext context{settings, winmm, CurrentFolder() + "\\load_record.txt"};
         PrintDelayErrors(context);
-        PrintWriteCost(context);
-        PrintLoadTime(context);
+        if (!delaysOnly) {
+            PrintWriteCost(context);
+            PrintLoadTime(context);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "timing_bench: %s\n", e.what());
         return 1;
