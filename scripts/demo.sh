@@ -6,11 +6,17 @@
 # would, into the scripted winmm as the MIDI device; checks what that device received with
 # the ASID monitor, draws the plot, shows the library's log, and names the libraries to copy.
 # Everything the demo makes goes to build/demo/, the zips to build/dist/.
-# Usage: scripts/demo.sh [TRACE]   (a register trace; the default tune without one)
+# Usage: scripts/demo.sh [--aggressive] [TRACE]   (a register trace; the default tune without
+# one). The library times relaxed unless --aggressive says otherwise.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$top"
 
+aggressive=0
+if [ "${1:-}" = --aggressive ]; then
+  aggressive=1
+  shift
+fi
 trace=${1:-}
 bash scripts/install-deps.sh demo
 
@@ -27,9 +33,9 @@ windows="$top/build/mingw-x86_64"
 cp "$windows/hardsid/hardsid.dll" "$windows/tools/replay_host/replay_host.exe" \
    "$windows/tests/winmm_double/winmm.dll" "$demo/"
 
-# The library reopens device 0 at load and times aggressively, as a user would set it.
+# The library reopens device 0 at load and times as the user chose (relaxed by default).
 settings='HKLM\Software\Velmoran\hardsid.dll'
-for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait 1"; do
+for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait $aggressive"; do
   set -- $value
   /usr/lib/wine/wine64 reg add "$settings" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1
 done
@@ -45,7 +51,7 @@ fi
   WINEDLLOVERRIDES=winmm=n,b \
   WINMM_DOUBLE_CONFIG="device ASID capture; record capture.txt" \
     "$top/scripts/wine-run" replay_host.exe "${replay_args[@]}"
-)
+) | tee "$demo/replay.txt"
 
 echo
 echo "== what the device received"
@@ -68,3 +74,10 @@ for windows in win32 win64; do
   [ -f "$zip" ] || { echo "demo: $zip was not built" >&2; exit 1; }
   echo "$zip"
 done
+
+echo
+timing=$([ "$aggressive" = 1 ] && echo "aggressive timing" || echo "relaxed timing (--aggressive for the other)")
+echo "== $timing"
+grep '^processor time of the replaying thread:' "$demo/replay.txt" || echo "processor time of the replaying thread: not reported"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+
