@@ -112,7 +112,8 @@ stop_busy() {
   done
   busy_pids=()
 }
-trap 'stop_busy' EXIT
+# After ensure_display's own trap: the private display goes too.
+trap 'stop_busy; [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true' EXIT
 
 # One cell of the table: the delay bench and the three replays of one library and mode.
 measure() {

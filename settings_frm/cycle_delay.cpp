@@ -12,11 +12,12 @@ namespace {
 constexpr long double kCyclesPerSecond = 1000000.0L;
 constexpr long double kEarlyReturnTicks = 5.0L;
 // How long before a relaxed wait's end the timer is asked to wake us; the rest is timed on
-// the counter. Under Wine the timer wakes 0.4 to 0.5 ms late as a rule and up to about 1 ms
-// at the 90th percentile, and every microsecond of margin is spent yielding: 1 ms keeps the
-// end of most waits on the counter for about 25 ms of processor time per second of music.
-// It is also as far as a short relaxed wait may let the player run ahead of its schedule.
-constexpr int64_t kRelaxedMarginMicroseconds = 1000;
+// the counter, and every microsecond of it is spent yielding. Under Wine the sleep wakes
+// 0.10 to 0.16 ms late as a rule and 0.25 ms late at the 90th percentile on a shared
+// machine, so 0.5 ms ends most waits on the counter for about 0.35 ms of processor time
+// each, some 20 ms per second of music. It is also as far as a short relaxed wait may let
+// the player run ahead of its schedule.
+constexpr int64_t kRelaxedMarginMicroseconds = 500;
 } // namespace
 
 // Setting a priority is a system call (a server round trip under Wine), too dear to repeat

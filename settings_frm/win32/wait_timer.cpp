@@ -23,7 +23,29 @@ int64_t Counter() noexcept {
     return now.QuadPart;
 }
 
+using NtDelayExecution = LONG(NTAPI*)(BOOLEAN alertable, LARGE_INTEGER* interval);
+
+// ntdll stays loaded for the life of every process.
+FARPROC NtdllExport(const char* name) noexcept {
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr ? ::GetProcAddress(ntdll, name) : nullptr;
+}
+
+NtDelayExecution WineDelayCall() noexcept {
+    static const auto delay = reinterpret_cast<NtDelayExecution>(reinterpret_cast<void (*)()>(NtdllExport("NtDelayExecution")));
+    return delay;
+}
+
+/// Relative 100 ns units until the reading, for the system's timer calls (negative: relative).
+LONGLONG RelativeDue(int64_t remaining, int64_t frequency) noexcept {
+    return -(remaining * kHundredNanosecondsPerSecond / frequency);
+}
+
 } // namespace
+
+TWaitTimer::Kind TWaitTimer::KindForThisSystem() noexcept {
+    return NtdllExport("wine_get_version") != nullptr ? Kind::WineDelay : Kind::HighResolution;
+}
 
 TWaitTimer::TWaitTimer(int64_t counterFrequency, Kind kind) noexcept : frequency_(counterFrequency), kind_(kind) {}
 
@@ -35,6 +57,9 @@ TWaitTimer::~TWaitTimer() {
 
 void TWaitTimer::SleepUntil(int64_t counterReading) noexcept {
     if (frequency_ <= 0 || counterReading <= Counter()) {
+        return;
+    }
+    if (kind_ == Kind::WineDelay && SleepOnWineDelay(counterReading)) {
         return;
     }
     if (kind_ == Kind::HighResolution && !timerBusy_.test_and_set(std::memory_order_acquire)) {
@@ -62,7 +87,7 @@ bool TWaitTimer::SleepOnTimer(int64_t counterReading) noexcept {
         return true;
     }
     LARGE_INTEGER due;
-    due.QuadPart = -(remaining * kHundredNanosecondsPerSecond / frequency_); // negative: relative
+    due.QuadPart = RelativeDue(remaining, frequency_);
     if (due.QuadPart == 0) {
         return true;
     }
@@ -71,6 +96,19 @@ bool TWaitTimer::SleepOnTimer(int64_t counterReading) noexcept {
     }
     const auto timeout = static_cast<DWORD>(remaining * 1000 / frequency_) + kTimerGraceMilliseconds;
     ::WaitForSingleObject(timer_.get(), timeout);
+    return true;
+}
+
+bool TWaitTimer::SleepOnWineDelay(int64_t counterReading) noexcept {
+    const NtDelayExecution delay = WineDelayCall();
+    if (delay == nullptr) {
+        return false;
+    }
+    LARGE_INTEGER due;
+    due.QuadPart = RelativeDue(counterReading - Counter(), frequency_);
+    if (due.QuadPart < 0) {
+        delay(FALSE, &due);
+    }
     return true;
 }
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // What a relaxed wait sleeps on: a high-resolution waitable timer where the system has one,
-// else Sleep(1) steps with the system timer's period at 1 ms. Everything it takes it owns,
-// and gives back when it is destroyed, from whatever thread that is; nothing in it runs
-// between two sleeps.
+// else Sleep(1) steps with the system timer's period at 1 ms; under Wine, whose waitable
+// timers are served by its server process (0.4 to 0.5 ms late as a rule, and stalled for
+// 100 ms and more while the server is busy), the delay that Wine's Sleep itself rests on,
+// with 100 ns units and no server round trip. Everything it takes it owns, and gives back
+// when it is destroyed, from whatever thread that is; nothing in it runs between two sleeps.
 #pragma once
 
 #include <windows.h>
@@ -19,7 +21,10 @@ public:
     enum class Kind {
         HighResolution, ///< the waitable timer, with steps when the system has none
         Steps,          ///< Sleep(1) steps only
+        WineDelay,      ///< NtDelayExecution under Wine, with steps where it is missing
     };
+    /// WineDelay under Wine, HighResolution elsewhere.
+    static Kind KindForThisSystem() noexcept;
 
     /// Takes nothing from the system yet: the timer and the period are set up at first use.
     explicit TWaitTimer(int64_t counterFrequency, Kind kind = Kind::HighResolution) noexcept;
@@ -33,6 +38,7 @@ public:
 
 private:
     bool SleepOnTimer(int64_t counterReading) noexcept;
+    bool SleepOnWineDelay(int64_t counterReading) noexcept;
     void SleepInSteps(int64_t counterReading) noexcept;
     void BeginPeriod() noexcept;
 

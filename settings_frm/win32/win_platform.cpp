@@ -6,6 +6,8 @@ namespace hardsid::win32 {
 TWinPlatform::TWinPlatform(TWaitTimer::Kind timer) noexcept
     : tlsIndex_(::TlsAlloc()), waitTimer_(PerformanceFrequency(), timer) {}
 
+TWinPlatform::TWinPlatform() noexcept : TWinPlatform(TWaitTimer::KindForThisSystem()) {}
+
 TWinPlatform::~TWinPlatform() {
     if (tlsIndex_ != TLS_OUT_OF_INDEXES) {
         ::TlsFree(tlsIndex_);

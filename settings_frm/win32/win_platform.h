@@ -13,7 +13,9 @@ namespace hardsid::win32 {
 
 class TWinPlatform final : public IEnginePlatform {
 public:
-    explicit TWinPlatform(TWaitTimer::Kind timer = TWaitTimer::Kind::HighResolution) noexcept;
+    /// The wait timer that serves this system best (TWaitTimer::KindForThisSystem).
+    TWinPlatform() noexcept;
+    explicit TWinPlatform(TWaitTimer::Kind timer) noexcept;
     ~TWinPlatform() override;
     TWinPlatform(const TWinPlatform&) = delete;
     TWinPlatform& operator=(const TWinPlatform&) = delete;

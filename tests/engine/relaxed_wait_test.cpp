@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Relaxed timing sleeps through a wait's bulk on the platform's timer, up to 1 ms before its
+// Relaxed timing sleeps through a wait's bulk on the platform's timer, up to 0.5 ms before its
 // end, and yields on the counter from there to the end; a wait no longer than that margin
 // returns at once and leaves its cycles to the next wait of the same schedule.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 namespace hardsid::test {
 namespace {
 
-constexpr int64_t kMarginTicks = 10'000; // 1 ms at the fixture's 10 MHz
+constexpr int64_t kMarginTicks = 5'000; // 0.5 ms at the fixture's 10 MHz
 
 /// A relaxed engine whose counter stands at `start` for the first reading and moves 2,500
 /// ticks per reading after the timer has woken it.
@@ -40,12 +40,12 @@ struct SplitCase {
 
 TEST(RelaxedWait, SleepsOnTheTimerUpToTheMarginThenYieldsToTheEnd) {
     const SplitCase cases[] = {
-        {"20000 cycles: the timer to 1 ms before the end, then four yields to 199995", 20000, {}, 190'000, 6, 4},
-        {"65535 cycles: the timer to 645350", 65535, {}, 645'350, 6, 4},
-        {"a timer that wakes early leaves more to the loop", 20000, 180'000, 190'000, 10, 8},
-        {"a timer that wakes past the end returns after one more reading", 20000, 205'000, 190'000, 2, 0},
-        {"one tick short of the end is past the end too (5 ticks early)", 20000, 199'995, 190'000, 2, 0},
-        {"a wait just over the margin sleeps for the few ticks above it", 1001, {}, 10, 6, 4},
+        {"20000 cycles: the timer to 0.5 ms before the end, then two yields to 199995", 20000, {}, 195'000, 4, 2},
+        {"65535 cycles: the timer to 650350", 65535, {}, 650'350, 4, 2},
+        {"a timer that wakes early leaves more to the loop", 20000, 180'000, 195'000, 10, 8},
+        {"a timer that wakes past the end returns after one more reading", 20000, 205'000, 195'000, 2, 0},
+        {"one tick short of the end is past the end too (5 ticks early)", 20000, 199'995, 195'000, 2, 0},
+        {"a wait just over the margin sleeps for the few ticks above it", 501, {}, 10, 4, 2},
     };
     for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.rule);
@@ -64,21 +64,21 @@ TEST(RelaxedWait, SleepsOnTheTimerUpToTheMarginThenYieldsToTheEnd) {
 // undone return at once, and the first one that would carry more holds the player.
 TEST(RelaxedWait, ShortWaitsReturnAtOnceAndTheScheduleCarriesTheirCycles) {
     RelaxedFixture f;
-    f.Wait(0, 300); // ends at 3,000
-    f.Wait(10, 300); // 6,000
-    f.Wait(20, 300); // 9,000: 8,975 ticks ahead, still within the margin
+    f.Wait(0, 150); // ends at 1,500
+    f.Wait(10, 150); // 3,000
+    f.Wait(20, 150); // 4,500: 4,475 ticks ahead, still within the margin
     EXPECT_TRUE(f.platform.timerSleeps.empty());
     EXPECT_TRUE(f.platform.sleeps.empty());
     EXPECT_EQ(f.platform.counterReads, 1) << "each short wait takes its one reading";
 
-    f.Wait(30, 300); // 12,000 would be 11,965 ahead: the timer to 2,000, then yields to 11,995
-    EXPECT_EQ(f.platform.timerSleeps, std::vector<int64_t>{2'000});
-    EXPECT_GE(f.platform.counter - f.platform.stepPerRead, 11'995) << "the last reading is at the end";
+    f.Wait(30, 150); // 6,000 would be 5,965 ahead: the timer to 1,000, then yields to 5,995
+    EXPECT_EQ(f.platform.timerSleeps, std::vector<int64_t>{1'000});
+    EXPECT_GE(f.platform.counter - f.platform.stepPerRead, 5'995) << "the last reading is at the end";
 
     // A long wait carries on from the short ones' schedule, not from its own start.
     f.platform.timerSleeps.clear();
-    f.Wait(12'100, 20000);
-    EXPECT_EQ(f.platform.timerSleeps, std::vector<int64_t>{12'000 + 200'000 - kMarginTicks});
+    f.Wait(6'100, 20000);
+    EXPECT_EQ(f.platform.timerSleeps, std::vector<int64_t>{6'000 + 200'000 - kMarginTicks});
 }
 
 TEST(RelaxedWait, ZeroCyclesTakeOneReading) {
@@ -97,7 +97,7 @@ TEST(RelaxedWait, TheNextWaitMakesUpForALateWakeUp) {
     f.Wait(0, 20000);
     EXPECT_EQ(f.platform.counterReads, 2) << "past the end: no yield";
     f.Wait(203'050, 20000);
-    EXPECT_EQ(f.platform.timerSleeps, (std::vector<int64_t>{190'000, 400'000 - kMarginTicks}));
+    EXPECT_EQ(f.platform.timerSleeps, (std::vector<int64_t>{200'000 - kMarginTicks, 400'000 - kMarginTicks}));
     EXPECT_GE(f.platform.counter - f.platform.stepPerRead, 399'995);
     EXPECT_LT(f.platform.counter - f.platform.stepPerRead, 400'000 + f.platform.stepPerRead);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The relaxed wait's timer: it sleeps until about the reading asked for, sleeps in steps
 // under a 1 ms system timer period when the waitable timer cannot serve, begins that period
-// once and ends it when it goes.
+// once and ends it when it goes; under Wine it needs no period at all.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -79,6 +79,20 @@ TEST_F(WaitTimerTest, TheWaitableTimerNeedsNoPeriodAndAnotherThreadMeanwhileSlee
         EXPECT_EQ(Only(Record(), "timeBeginPeriod").size(), 1u);
     }
     EXPECT_EQ(Only(Record(), "timeEndPeriod").size(), 1u);
+}
+
+TEST_F(WaitTimerTest, UnderWineTheDelayNeedsNoPeriodFromAnyThread) {
+    ASSERT_TRUE(double_.Loaded());
+    ASSERT_EQ(TWaitTimer::KindForThisSystem(), TWaitTimer::Kind::WineDelay) << "these tests run under Wine";
+    {
+        TWaitTimer timer(Frequency(), TWaitTimer::Kind::WineDelay);
+        EXPECT_LE(SleepFor(timer, 5), 0) << "the delay never wakes early";
+        std::thread other([&] { EXPECT_LE(SleepFor(timer, 20), 0); });
+        EXPECT_LE(SleepFor(timer, 20), 0) << "two threads at once";
+        other.join();
+    }
+    EXPECT_TRUE(Only(Record(), "timeBeginPeriod").empty());
+    EXPECT_TRUE(Only(Record(), "timeEndPeriod").empty());
 }
 
 } // namespace
