@@ -44,13 +44,16 @@ void TAsidEngine::WaitFrom(int64_t reading, uint16_t cycles, bool aggressive) {
     // A wait that follows promptly carries on from where the previous one was due to end, so
     // that what the player, a frame or a late wake-up took in between is made up instead of
     // slowing the music down. After a pause of more than a frame the schedule starts afresh.
-    // A short relaxed wait returns early, at most the margin ahead of its schedule.
+    // A short relaxed wait returns early, at most the margin ahead of its schedule. A relaxed
+    // wait sleeps, and a busy machine wakes it up to tens of milliseconds late: that is made
+    // up over as many frames as the frame clock catches up after a lag.
     const int64_t margin = perfFrequency_ * kRelaxedMarginMicroseconds / 1'000'000;
+    const int64_t longestLag = aggressive ? framePeriod_ : kMostCatchUpFrames * framePeriod_;
     long double start = static_cast<long double>(reading);
     const int64_t scheduled = scheduleEnd_.load(std::memory_order_relaxed);
     if (scheduled != kNoSchedule) {
         const int64_t lag = reading - scheduled;
-        if (lag >= -static_cast<int64_t>(kEarlyReturnTicks) - margin && lag <= framePeriod_) {
+        if (lag >= -static_cast<int64_t>(kEarlyReturnTicks) - margin && lag <= longestLag) {
             start = static_cast<long double>(scheduled);
         }
     }
