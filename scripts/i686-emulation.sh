@@ -144,7 +144,7 @@ i686_mode() {
     echo "$HARDSID_I686_MODE"
     return
   fi
-  local mode err
+  local mode='' err=''
   case "${HARDSID_I686:-auto}" in
     emulate) mode=emulate ;;
     native | auto)
