@@ -29,6 +29,10 @@ public:
     uint32_t TickCount() override { return static_cast<uint32_t>(MonotonicNanoseconds() / 1'000'000); }
     void SetCurrentThreadPriority(WaitPriority) override {}
     void Sleep(uint32_t) override { sched_yield(); }
+    void SleepUntilAbout(int64_t reading) override {
+        const timespec until{static_cast<time_t>(reading / 1'000'000'000), static_cast<long>(reading % 1'000'000'000)};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+    }
     uintptr_t ThreadWord() override { return threadWord_; }
     void SetThreadWord(uintptr_t word) override { threadWord_ = word; }
     std::unique_ptr<IWakeSlot> MakeWakeSlot() override { return std::make_unique<TStdWakeSlot>(); }

@@ -8,11 +8,17 @@
 # wrote to WAV files and compares them, shows the library's log, and names the libraries to
 # copy and the WAVs to listen to.
 # Everything the demo makes goes to build/demo/, the zips to build/dist/.
-# Usage: scripts/demo.sh [TRACE]   (a register trace; the default tune without one)
+# Usage: scripts/demo.sh [--aggressive] [TRACE]   (a register trace; the default tune without
+# one). The library times relaxed unless --aggressive says otherwise.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$top"
 
+aggressive=0
+if [ "${1:-}" = --aggressive ]; then
+  aggressive=1
+  shift
+fi
 trace=${1:-}
 bash scripts/install-deps.sh demo
 
@@ -29,10 +35,10 @@ windows="$top/build/mingw-x86_64"
 cp "$windows/hardsid/hardsid.dll" "$windows/tools/replay_host/replay_host.exe" \
    "$windows/tests/winmm_double/winmm.dll" "$demo/"
 
-# The library reopens device 0 at load and times aggressively, as a user would set it, and
+# The library reopens device 0 at load, times as the user chose (relaxed by default), and
 # sends a frame after each play call (DEMO_BEAT_FRAMES=0: on the 20 ms grid alone).
 settings='HKLM\Software\Velmoran\hardsid.dll'
-for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait 1" "beatFrames ${DEMO_BEAT_FRAMES:-1}"; do
+for value in "midi_Out 0" "reopen_midi 1" "aggressiveWait $aggressive" "beatFrames ${DEMO_BEAT_FRAMES:-1}"; do
   set -- $value
   /usr/lib/wine/wine64 reg add "$settings" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1
 done
@@ -48,7 +54,7 @@ fi
   WINEDLLOVERRIDES=winmm=n,b \
   WINMM_DOUBLE_CONFIG="device ASID capture; record capture.txt" \
     "$top/scripts/wine-run" replay_host.exe "${replay_args[@]}"
-)
+) | tee "$demo/replay.txt"
 
 echo
 echo "== what the device received"
@@ -75,6 +81,12 @@ for windows in win32 win64; do
   [ -f "$zip" ] || { echo "demo: $zip was not built" >&2; exit 1; }
   echo "$zip"
 done
+
+echo
+timing=$([ "$aggressive" = 1 ] && echo "aggressive timing" || echo "relaxed timing (--aggressive for the other)")
+echo "== $timing"
+grep '^processor time of the replaying thread:' "$demo/replay.txt" || echo "processor time of the replaying thread: not reported"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "listen: $demo/asid.wav (what a receiver playing each frame on arrival sounds like)"
 echo "listen: $demo/reference.wav (the trace as the player wrote it, at its cycles)"

@@ -38,6 +38,9 @@ public:
     virtual void SetCurrentThreadPriority(WaitPriority priority) = 0;
     /// Sleep(0) gives up the rest of the time slice; Sleep(1) lets lower priorities run too.
     virtual void Sleep(uint32_t milliseconds) = 0;
+    /// Blocks the calling thread on a timer until about the given counter reading: it may
+    /// wake somewhat early or late, and returns at once for a reading already passed.
+    virtual void SleepUntilAbout(int64_t counterReading) = 0;
     /// One word of storage per thread and per platform object, 0 until set (TlsGetValue).
     virtual uintptr_t ThreadWord() = 0;
     virtual void SetThreadWord(uintptr_t word) = 0;

@@ -3,6 +3,7 @@
 // cost of a register write, and the time to load and unload. Prints figures; passes or
 // fails nothing. Run it from a scratch folder: the library writes hardsid.log there.
 // Under Wine: WINEDLLOVERRIDES=winmm=n,b, so that the scripted winmm beside it is used.
+// Usage: timing_bench.exe [--delays-only]   (only the cycle delay's table)
 #include <windows.h>
 
 #include <cstdio>
@@ -43,8 +44,10 @@ void PrintMachine() {
 
 } // namespace
 
-// "timing_bench.exe write-cost" runs that part alone, to compare two builds of the library.
+// "timing_bench.exe write-cost" runs that part alone, to compare two builds of the library;
+// "--delays-only" the delay errors alone.
 int main(int argc, char** argv) {
+    const bool delaysOnly = argc > 1 && std::string(argv[1]) == "--delays-only";
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const bool writeCostOnly = argc > 1 && std::string(argv[1]) == "write-cost";
     const int64_t start = Counter();
@@ -58,8 +61,10 @@ int main(int argc, char** argv) {
             PrintWriteCost(context);
         } else {
             PrintDelayErrors(context);
-            PrintWriteCost(context);
-            PrintLoadTime(context);
+            if (!delaysOnly) {
+                PrintWriteCost(context);
+                PrintLoadTime(context);
+            }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "timing_bench: %s\n", e.what());

@@ -23,7 +23,10 @@ private:
 
 } // namespace
 
-TWinPlatform::TWinPlatform() noexcept : tlsIndex_(::TlsAlloc()) {}
+TWinPlatform::TWinPlatform(TWaitTimer::Kind timer) noexcept
+    : tlsIndex_(::TlsAlloc()), waitTimer_(PerformanceFrequency(), timer) {}
+
+TWinPlatform::TWinPlatform() noexcept : TWinPlatform(TWaitTimer::KindForThisSystem()) {}
 
 TWinPlatform::~TWinPlatform() {
     if (tlsIndex_ != TLS_OUT_OF_INDEXES) {

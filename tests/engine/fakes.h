@@ -53,6 +53,19 @@ public:
         priorities.push_back(priority);
     }
     void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+    /// The timer: each call is recorded, and the counter then stands where the next
+    /// scripted wake-up says, or exactly at the reading asked for when none is scripted.
+    std::vector<int64_t> timerSleeps;
+    std::deque<int64_t> timerWakeUps;
+    void SleepUntilAbout(int64_t reading) override {
+        timerSleeps.push_back(reading);
+        if (!timerWakeUps.empty()) {
+            counter = timerWakeUps.front();
+            timerWakeUps.pop_front();
+        } else if (counter < reading) {
+            counter = reading;
+        }
+    }
     uintptr_t ThreadWord() override {
         std::lock_guard guard(mutex_);
         return threadWords_[std::this_thread::get_id()];

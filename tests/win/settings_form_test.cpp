@@ -456,6 +456,27 @@ TEST_F(FormTest, BeatBoxFitsTheOptionsPage) {
     EXPECT_LE(box.right, pageArea.right);
 }
 
+// What each timing mode costs is said right under its box, inside the page.
+TEST_F(FormTest, TimingNoteSaysWhatEachModeCosts) {
+    Create();
+    char text[128] = {};
+    ::GetWindowTextA(form_->Control(IDC_TIMING_NOTE), text, sizeof text);
+    EXPECT_STREQ(text, "Off: the player sleeps through its waits, a few % of a core. On: a whole core.");
+    const HWND page = ::GetParent(form_->Control(IDC_TIMING_NOTE));
+    RECT pageArea{};
+    ::GetClientRect(page, &pageArea);
+    auto placeOf = [&](int id) {
+        RECT r{};
+        ::GetWindowRect(form_->Control(id), &r);
+        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    const RECT note = placeOf(IDC_TIMING_NOTE);
+    EXPECT_GE(note.top, placeOf(IDC_AGGRESSIVE).bottom);
+    EXPECT_LE(note.bottom, placeOf(IDC_HARDSID2).top);
+    EXPECT_LE(note.right, pageArea.right);
+}
+
 // The old device hears the stop message and is closed before the new one opens, and the new
 // one hears the greeting with the current display text.
 TEST_F(FormTest, ChoosingAnotherDeviceClosesTheFirstAndGreetsTheSecond) {

@@ -320,5 +320,29 @@ TEST_F(WinmmDoubleTest, LeaksAreReportedNowAndAtUnload) {
     ::DeleteFileA("winmm_unload_copy.dll");
 }
 
+// The timer period calls are counted: an end needs a begin left over, and a period begun and
+// never ended is a leak.
+TEST_F(WinmmDoubleTest, TimerPeriodsAreCountedAndUnendedOnesAreLeaks) {
+    EXPECT_EQ(::timeBeginPeriod(0), TIMERR_NOCANDO);
+    EXPECT_EQ(::timeEndPeriod(1), TIMERR_NOCANDO) << "nothing begun";
+    EXPECT_EQ(::timeBeginPeriod(1), TIMERR_NOERROR);
+    EXPECT_EQ(::timeBeginPeriod(1), TIMERR_NOERROR);
+    EXPECT_EQ(::timeEndPeriod(1), TIMERR_NOERROR);
+    EXPECT_EQ(double_.ReportLeaks(), 1);
+    const auto leaks = Only(Record(), "leak");
+    ASSERT_EQ(leaks.size(), 1u);
+    EXPECT_EQ(leaks[0]["period"], "1");
+    EXPECT_EQ(::timeEndPeriod(1), TIMERR_NOERROR);
+    EXPECT_EQ(::timeEndPeriod(1), TIMERR_NOCANDO) << "ended as often as begun";
+    EXPECT_EQ(double_.ReportLeaks(), 0);
+
+    const auto begun = Only(Record(), "timeBeginPeriod");
+    ASSERT_EQ(begun.size(), 3u);
+    EXPECT_EQ(begun[0]["result"], std::to_string(TIMERR_NOCANDO));
+    EXPECT_EQ(begun[1]["period"], "1");
+    EXPECT_EQ(begun[1]["result"], "0");
+    EXPECT_EQ(Only(Record(), "timeEndPeriod").size(), 4u);
+}
+
 } // namespace
 } // namespace hardsid::test

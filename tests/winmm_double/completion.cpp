@@ -120,6 +120,12 @@ int ReportLeaks(Driver& driver) noexcept {
         Line("leak").Number("handle", static_cast<int64_t>(handle)).Number("device", device.device);
         ++leaks;
     }
+    for (const auto& [period, count] : driver.periods) {
+        for (int i = 0; i < count; ++i) {
+            Line("leak").Number("period", period);
+            ++leaks;
+        }
+    }
     Line("leaks").Number("count", leaks);
     return leaks;
 }

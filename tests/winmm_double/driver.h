@@ -43,6 +43,7 @@ struct Driver {
     std::map<const MIDIHDR*, uintptr_t> prepared; // header -> handle that prepared it
     std::multimap<int64_t, Completion> queue;     // by due counter reading, then FIFO
     HANDLE worker = nullptr;                      // the completion thread, while it runs
+    std::map<UINT, int> periods;                  // timer periods begun and not ended
     int64_t frequency = 1;
 };
 
