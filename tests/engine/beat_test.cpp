@@ -137,6 +137,7 @@ using Slots = std::vector<std::pair<int, int>>;
 // call's write is stored and before its wait, for a write, a delay and a read alike.
 TEST(BeatFrames, LongStretchSendsThePlayCallBeforeItsOwnWriteAndWait) {
     BeatFixture f;
+    f.engine.AggressiveWait = true; // waits start afresh after this test's pauses
     f.Burst(1'000'000, 7);
     EXPECT_TRUE(f.sink.messages.empty()) << "no frame within a play call";
     const auto byWrite = f.At(1'500'000, [&] { f.engine.WriteAndWait(0, 8, 18'000); });

@@ -40,6 +40,8 @@ public:
     uintptr_t ThreadWord() override { return word_; }
     void SetThreadWord(uintptr_t word) override { word_ = word; }
     std::unique_ptr<IWakeSlot> MakeWakeSlot() override { return std::make_unique<TStdWakeSlot>(); }
+    // A timer that wakes exactly on time: the simulated counter jumps there.
+    void SleepUntilAbout(int64_t reading) override { now = std::max(now, reading); }
 
 private:
     uintptr_t word_ = 0;
