@@ -125,7 +125,16 @@ TEST(EngineLock, NothingReachesAPausedSink) {
             }
         }
     });
+    // The lock is not fair: without a pause between changes this thread could take it again
+    // and again, and the player would send nothing in between.
+    auto letThePlayerSend = [&] {
+        const int before = sink.calls;
+        for (int k = 0; k < 100000 && sink.calls == before; ++k) {
+            std::this_thread::yield();
+        }
+    };
     for (int change = 0; change < 300; ++change) {
+        letThePlayerSend();
         engine.PauseSink();
         sink.closed = true;
         for (int k = 0; k < 10; ++k) {
