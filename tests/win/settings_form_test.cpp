@@ -133,6 +133,24 @@ protected:
         ::SendMessageA(::GetParent(list), WM_COMMAND, MAKEWPARAM(IDC_MIDIOUT, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
     }
     std::vector<std::string> Received() const { return test::Received(Record()); }
+    std::string TextOf(int id) const {
+        char text[128] = {};
+        ::GetWindowTextA(form_->Control(id), text, sizeof text);
+        return text;
+    }
+    /// Where a control sits on its page, in the page's client coordinates.
+    RECT PlaceOnPage(int id) const {
+        RECT r{};
+        ::GetWindowRect(form_->Control(id), &r);
+        ::MapWindowPoints(nullptr, ::GetParent(form_->Control(id)), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    /// The client area of the page that holds a control.
+    RECT PageArea(int id) const {
+        RECT r{};
+        ::GetClientRect(::GetParent(form_->Control(id)), &r);
+        return r;
+    }
 
     win32::TSettingsStore store_{HKEY_CURRENT_USER, kTestKey};
     std::unique_ptr<TfrmSettings> form_;
@@ -372,28 +390,17 @@ TEST_F(FormTest, HardSID2CheckBoxIsStoredAtOnceAndAppliesAtTheNextLoad) {
 // The new box and its note sit below the timing box, inside the page, without overlapping.
 TEST_F(FormTest, HardSID2BoxAndItsNoteFitTheOptionsPage) {
     Create();
-    char text[128] = {};
-    ::GetWindowTextA(form_->Control(IDC_HARDSID2), text, sizeof text);
-    EXPECT_STREQ(text, "Act as a HardSID 2 driver (for sidplay2 and sidplayfp)");
-    const HWND page = ::GetParent(form_->Control(IDC_HARDSID2));
-    RECT pageArea{};
-    ::GetClientRect(page, &pageArea);
-    auto placeOf = [&](int id) {
-        RECT r{};
-        ::GetWindowRect(form_->Control(id), &r);
-        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    const RECT aggressive = placeOf(IDC_AGGRESSIVE);
-    const RECT box = placeOf(IDC_HARDSID2);
-    const RECT note = placeOf(IDC_LABEL2);
+    EXPECT_EQ(TextOf(IDC_HARDSID2), "Act as a HardSID 2 driver (for sidplay2 and sidplayfp)");
+    const RECT pageArea = PageArea(IDC_HARDSID2);
+    const RECT aggressive = PlaceOnPage(IDC_AGGRESSIVE);
+    const RECT box = PlaceOnPage(IDC_HARDSID2);
+    const RECT note = PlaceOnPage(IDC_LABEL2);
     EXPECT_GE(box.top, aggressive.bottom);
     EXPECT_GE(note.top, box.bottom);
     EXPECT_LE(note.bottom, pageArea.bottom);
     EXPECT_LE(box.right, pageArea.right);
     EXPECT_LE(note.right, pageArea.right);
-    ::GetWindowTextA(form_->Control(IDC_LABEL2), text, sizeof text);
-    EXPECT_NE(std::string(text).find("next time"), std::string::npos);
+    EXPECT_NE(TextOf(IDC_LABEL2).find("next time"), std::string::npos);
 }
 
 // Frames follow the play calls unless the stored value is 0: absent, 1 or anything else is on
@@ -437,20 +444,10 @@ TEST_F(FormTest, BeatCheckBoxAppliesAtOnceAndIsStored) {
 // The box sits below the HardSID 2 note, inside the page, with its exact text.
 TEST_F(FormTest, BeatBoxFitsTheOptionsPage) {
     Create();
-    char text[128] = {};
-    ::GetWindowTextA(form_->Control(IDC_BEATFRAMES), text, sizeof text);
-    EXPECT_STREQ(text, "Send a frame after each play call (follows the tune's speed)");
-    const HWND page = ::GetParent(form_->Control(IDC_BEATFRAMES));
-    RECT pageArea{};
-    ::GetClientRect(page, &pageArea);
-    auto placeOf = [&](int id) {
-        RECT r{};
-        ::GetWindowRect(form_->Control(id), &r);
-        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    const RECT note = placeOf(IDC_LABEL2);
-    const RECT box = placeOf(IDC_BEATFRAMES);
+    EXPECT_EQ(TextOf(IDC_BEATFRAMES), "Send a frame after each play call (follows the tune's speed)");
+    const RECT pageArea = PageArea(IDC_BEATFRAMES);
+    const RECT note = PlaceOnPage(IDC_LABEL2);
+    const RECT box = PlaceOnPage(IDC_BEATFRAMES);
     EXPECT_GE(box.top, note.bottom);
     EXPECT_LE(box.bottom, pageArea.bottom);
     EXPECT_LE(box.right, pageArea.right);
@@ -459,21 +456,11 @@ TEST_F(FormTest, BeatBoxFitsTheOptionsPage) {
 // What each timing mode costs is said right under its box, inside the page.
 TEST_F(FormTest, TimingNoteSaysWhatEachModeCosts) {
     Create();
-    char text[128] = {};
-    ::GetWindowTextA(form_->Control(IDC_TIMING_NOTE), text, sizeof text);
-    EXPECT_STREQ(text, "Off: the player sleeps through its waits, a few % of a core. On: a whole core.");
-    const HWND page = ::GetParent(form_->Control(IDC_TIMING_NOTE));
-    RECT pageArea{};
-    ::GetClientRect(page, &pageArea);
-    auto placeOf = [&](int id) {
-        RECT r{};
-        ::GetWindowRect(form_->Control(id), &r);
-        ::MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    const RECT note = placeOf(IDC_TIMING_NOTE);
-    EXPECT_GE(note.top, placeOf(IDC_AGGRESSIVE).bottom);
-    EXPECT_LE(note.bottom, placeOf(IDC_HARDSID2).top);
+    EXPECT_EQ(TextOf(IDC_TIMING_NOTE), "Off: the player sleeps through its waits, a few % of a core. On: a whole core.");
+    const RECT pageArea = PageArea(IDC_TIMING_NOTE);
+    const RECT note = PlaceOnPage(IDC_TIMING_NOTE);
+    EXPECT_GE(note.top, PlaceOnPage(IDC_AGGRESSIVE).bottom);
+    EXPECT_LE(note.bottom, PlaceOnPage(IDC_HARDSID2).top);
     EXPECT_LE(note.right, pageArea.right);
 }
 
