@@ -19,17 +19,8 @@ namespace {
 using hardsid::TMidiOutput;
 using hardsid::TMyMidiHdr;
 
-int64_t Counter() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-int64_t Frequency() {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
+using hardsid::test::Counter;
+using hardsid::test::Frequency;
 
 struct Frame {
     uint8_t bytes[40] = {0xF0, 0x2D, 0x4E};

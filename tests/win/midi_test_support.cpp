@@ -8,6 +8,18 @@
 
 namespace hardsid::test {
 
+int64_t Counter() {
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t Frequency() {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
 std::vector<RecordLine> ReadRecord(const std::string& path) {
     std::string contents;
     win32::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,

@@ -34,6 +34,10 @@ std::vector<std::string> Received(const std::vector<RecordLine>& lines);
 /// Bytes as the record writes them: contiguous upper-case hex pairs.
 std::string Hex(const void* data, size_t length);
 
+/// A reading of the performance counter, and its counts per second.
+int64_t Counter();
+int64_t Frequency();
+
 /// Dispatches this thread's messages until done() holds or timeout ends; gives done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 /// Dispatches what is queued now, without waiting.

@@ -17,17 +17,8 @@ namespace {
 
 using test::Only;
 
-int64_t Counter() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-int64_t Frequency() {
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
+using test::Counter;
+using test::Frequency;
 
 class WaitTimerTest : public test::DoubleTest {
 protected:
