@@ -44,16 +44,18 @@ void TAsidEngine::EndPlayCallLocked(int64_t now) {
 void TAsidEngine::SendTimedLocked(int64_t now) { clock_.FrameSent(now, FlushLocked(1)); }
 
 void TAsidEngine::PlayerDelay(uint16_t cycles) {
+    // One counter reading ends the play call and starts the wait.
+    const int64_t reading = platform_.PerformanceCounter();
     if (cycles > kPlayCallGapCycles) {
         {
             std::lock_guard guard(lock_);
             if (clock_.Beat()) {
-                EndPlayCallLocked(platform_.PerformanceCounter());
+                EndPlayCallLocked(reading);
             }
         }
         LogDueStatistics();
     }
-    cycledelay(cycles);
+    DelayFrom(reading, cycles);
 }
 
 // VICE soft-flushes right after the first write of each play call, and again after 50 ms

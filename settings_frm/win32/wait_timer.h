@@ -46,7 +46,7 @@ private:
     const Kind kind_;
     std::atomic_flag timerBusy_ = ATOMIC_FLAG_INIT; // held by the thread that sleeps on it
     bool timerTried_ = false;                       // under timerBusy_
-    UniqueAny<HANDLE, detail::CloseKernelHandle, nullptr> timer_; // under timerBusy_
+    UniqueHandle timer_;                            // under timerBusy_
     enum PeriodState : int { kNoPeriod, kBeginning, kPeriodBegun, kPeriodRefused };
     std::atomic<int> period_{kNoPeriod};
 };

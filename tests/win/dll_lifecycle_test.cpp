@@ -290,7 +290,7 @@ protected:
     DWORD UnloadFromAnotherThread(HWND dialogToClose = nullptr) {
         unloader_ = Unloader{module_, dialogToClose};
         module_ = nullptr;
-        win32::UniqueAny<HANDLE, win32::detail::CloseKernelHandle, nullptr> thread(
+        win32::UniqueHandle thread(
             ::CreateThread(nullptr, 0, &UnloadOnThisThread, &unloader_, 0, nullptr));
         if (!thread) {
             ADD_FAILURE() << "CreateThread";
