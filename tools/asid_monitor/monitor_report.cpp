@@ -5,24 +5,24 @@
 
 namespace hardsid::monitor {
 
-namespace {
-
-std::string Format(const char* format, double value) {
+std::string FormatFigure(const char* format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
     return text;
 }
+
+namespace {
 
 void PrintRates(std::ostream& out, const Capture& capture, const CaptureAnalysis& a) {
     if (!capture.hasTimeStamps) {
         out << "rates: n/a (a " << capture.kind << " has no time stamps)\n";
         return;
     }
-    out << "frames per second: " << (a.framesPerSecond ? Format("%.3f", *a.framesPerSecond) : "n/a") << '\n';
+    out << "frames per second: " << (a.framesPerSecond ? FormatFigure("%.3f", *a.framesPerSecond) : "n/a") << '\n';
     if (a.bytesPerSecond) {
-        out << "bytes per second: " << Format("%.1f", *a.bytesPerSecond) << " over "
-            << Format("%.3f", *a.spanSeconds) << " s, "
-            << Format("%.1f", 100 * MidiLinkShare(*a.bytesPerSecond)) << " % of a 31250-baud MIDI link\n";
+        out << "bytes per second: " << FormatFigure("%.1f", *a.bytesPerSecond) << " over "
+            << FormatFigure("%.3f", *a.spanSeconds) << " s, "
+            << FormatFigure("%.1f", 100 * MidiLinkShare(*a.bytesPerSecond)) << " % of a 31250-baud MIDI link\n";
     } else {
         out << "bytes per second: n/a (all messages at one instant)\n";
     }
@@ -30,9 +30,9 @@ void PrintRates(std::ostream& out, const Capture& capture, const CaptureAnalysis
         out << "frame interval: n/a (fewer than two frames)\n";
         return;
     }
-    out << "frame interval (ms, " << a.intervals.count << " intervals): mean " << Format("%.3f", a.intervals.mean)
-        << ", median " << Format("%.3f", a.intervals.median) << ", p99 " << Format("%.3f", a.intervals.p99)
-        << ", max " << Format("%.3f", a.intervals.max) << '\n';
+    out << "frame interval (ms, " << a.intervals.count << " intervals): mean " << FormatFigure("%.3f", a.intervals.mean)
+        << ", median " << FormatFigure("%.3f", a.intervals.median) << ", p99 " << FormatFigure("%.3f", a.intervals.p99)
+        << ", max " << FormatFigure("%.3f", a.intervals.max) << '\n';
 }
 
 } // namespace

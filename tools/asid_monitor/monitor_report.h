@@ -12,6 +12,9 @@ namespace hardsid::monitor {
 /// Malformed messages beyond this many are counted, not listed.
 inline constexpr size_t kMaxListedProblems = 50;
 
+/// One figure through a printf format, such as "%.1f".
+std::string FormatFigure(const char* format, double value);
+
 void PrintReport(std::ostream& out, const std::string& name, const Capture& capture, const CaptureAnalysis& analysis);
 
 } // namespace hardsid::monitor
